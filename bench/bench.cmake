@@ -1,0 +1,2 @@
+include(bench/jpeg_bench.cmake OPTIONAL)
+include(bench/catalogue_bench.cmake OPTIONAL)

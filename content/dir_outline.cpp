@@ -1,0 +1,9 @@
+#include "content/dir_outline.h"
+
+#include "content/paths.h"
+
+namespace tavelo {
+
+TDirectoryOutline::TDirectoryOutline() : directory_(CurrentDirectoryLowered()) {}
+
+}  // namespace tavelo

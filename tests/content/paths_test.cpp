@@ -1,0 +1,90 @@
+#include "content/paths.h"
+
+#include "app/errors.h"
+#include "tests/fixture.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <unistd.h>
+
+using namespace tavelo;
+
+TEST(Resolver, SeparatorsRunsAndCaseBlindComponents)
+{
+    test::Disc disc;
+    disc.Write(QStringLiteral("PICTURE/Photo1.JPG"), "x");
+    disc.Write(QStringLiteral("about group/about.txt"), "y");
+    disc.Write(QStringLiteral("ПЕСНИ/Первая.mp3"), "z");
+    disc.Enter();
+
+    const QByteArray photo = QFile::encodeName(disc.Path(QStringLiteral("PICTURE/Photo1.JPG")));
+    for (const char* p : {"picture\\photo1.jpg", "picture//PHOTO1.jpg", "\\\\picture\\\\Photo1.JPG", "PICTURE/Photo1.JPG"}) {
+        const Resolved r = ResolvePath(QString::fromUtf8(p).startsWith(QLatin1Char('\\')) ? QString::fromUtf8(p).mid(2) : QString::fromUtf8(p));
+        ASSERT_TRUE(r.ok()) << p;
+        EXPECT_EQ(r.native, photo) << p;
+    }
+    // Absolute with a lower-cased base, the way start-up forms paths.
+    const Resolved abs = ResolvePath(disc.Root() + QStringLiteral("\\picture\\photo1") + QStringLiteral(".jpg"));
+    EXPECT_EQ(abs.native, photo);
+    // Cyrillic capitals match their lower-case forms.
+    const Resolved cyr = ResolvePath(QStringLiteral("песни\\первая.mp3"));
+    ASSERT_TRUE(cyr.ok());
+    EXPECT_TRUE(cyr.native.endsWith(QStringLiteral("ПЕСНИ/Первая.mp3").toUtf8()));
+    // Forward-slash and backslash forms name the same folder.
+    EXPECT_EQ(ResolvePath(QStringLiteral("about group/about.txt")).native,
+              ResolvePath(disc.Root() + QStringLiteral("\\about group\\about.txt")).native);
+}
+
+TEST(Resolver, ExactCaseWinsAndFirstMatchInByteOrder)
+{
+    test::Disc disc;
+    disc.Write(QStringLiteral("dir/song.txt"), "lower");
+    disc.Write(QStringLiteral("dir/SONG.txt"), "upper");
+    disc.Write(QStringLiteral("dir/Song.txt"), "mixed");
+    disc.Enter();
+    EXPECT_TRUE(ResolvePath(QStringLiteral("dir/Song.txt")).native.endsWith("dir/Song.txt"));
+    // No exact match: the smallest stored name in byte order wins.
+    EXPECT_TRUE(ResolvePath(QStringLiteral("dir/sOng.txt")).native.endsWith("dir/SONG.txt"));
+}
+
+TEST(Resolver, FailuresCarryTheCause)
+{
+    test::Disc disc;
+    disc.Write(QStringLiteral("file.txt"), "x");
+    disc.Enter();
+    EXPECT_EQ(ResolvePath(QString()).error, ENOENT);
+    EXPECT_EQ(ResolvePath(QStringLiteral("missing/a.txt")).error, ENOENT);
+    EXPECT_EQ(ResolvePath(QStringLiteral("file.txt/a.txt")).error, ENOTDIR);
+}
+
+TEST(OpenForReading, MessagesNameTheAbsolutePathAndCause)
+{
+    test::Disc disc;
+    disc.MakeDir(QStringLiteral("help"));
+    disc.Enter();
+    try {
+        OpenForReading(QStringLiteral("text\\A\\1.txt"));
+        FAIL() << "no error";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Cannot open file \"%1/text/A/1.txt\". No such file or directory").arg(disc.Root()));
+    }
+    // A folder cannot be opened as a file.
+    EXPECT_THROW(OpenForReading(QStringLiteral("help")), EFOpenError);
+    EXPECT_EQ(AbsoluteForMessage(QStringLiteral("/a\\\\b//c.jpg")), QStringLiteral("/a/b/c.jpg"));
+    EXPECT_EQ(AbsoluteForMessage(QString()), QString());
+}
+
+TEST(CurrentDirectoryLowered, LowerCaseNoFinalSeparator)
+{
+    test::Disc disc;
+    disc.MakeDir(QStringLiteral("Music/ДИСК"));
+    const QByteArray old = QFile::encodeName(disc.Root());
+    ASSERT_EQ(::chdir(QFile::encodeName(disc.Path(QStringLiteral("Music/ДИСК"))).constData()), 0);
+    EXPECT_EQ(CurrentDirectoryLowered(), (disc.Root() + QStringLiteral("/Music/ДИСК")).toLower());
+    ASSERT_EQ(::chdir("/"), 0);
+    EXPECT_EQ(CurrentDirectoryLowered(), QStringLiteral("/"));
+    ASSERT_EQ(::chdir(old.constData()), 0);
+}
