@@ -31,7 +31,12 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Start from nothing so renamed or dropped files do not linger.
+# Start from nothing so renamed or dropped files do not linger, but never wipe a folder
+# that is not a disc (a mistyped argument).
+if [ -d "$disc" ] && [ ! -d "$disc/picture" ] && [ -n "$(ls -A "$disc")" ]; then
+    echo "make-demo-disc: $disc is not empty and holds no disc; not replacing it" >&2
+    exit 1
+fi
 rm -rf "$disc"
 album1="2019 Первый альбом"
 album2="2022 Second Album"
