@@ -1,1 +1,40 @@
-int main() { return 0; }
+// Tavelo: the start menu of a music album disc. Started in the disc's top
+// folder, it finds everything it shows there at run time and writes nothing.
+
+#include "app/app_title.h"
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "app/message_box_report.h"
+#include "media/jpeg_image.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QScreen>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    // The window names Windows fonts; these free ones stand in for them.
+    QFont::insertSubstitutions(QStringLiteral("Monotype Corsiva"), {QStringLiteral("Z003")});
+    QFont::insertSubstitutions(QStringLiteral("Comic Sans MS"), {QStringLiteral("Comic Neue")});
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"), {QStringLiteral("Liberation Sans")});
+
+    const QString title = tavelo::ApplicationTitleFromFileName(QCoreApplication::applicationFilePath());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/program32.png")));
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        tavelo::SetScreenDepth(screen->depth());
+
+    tavelo::MessageBoxReport report(title);
+    tavelo::InstallErrorReport(&report);
+
+    tavelo::TForm1 form;
+    form.setWindowIcon(QIcon(QStringLiteral(":/icons/window16.png")));
+    form.show();
+    app.exec();
+    tavelo::InstallErrorReport(nullptr);
+    return 0;
+}

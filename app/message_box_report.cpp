@@ -1,0 +1,28 @@
+#include "app/message_box_report.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace tavelo {
+
+void MessageBoxReport::Report(const QString& finalMessage)
+{
+    if (open_) {
+        std::fprintf(stderr, "%s: %s\n", title_.toLocal8Bit().constData(), finalMessage.toLocal8Bit().constData());
+        return;
+    }
+    open_ = true;
+    // A button held down must not stay pressed behind the box.
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    QWidget* owner = QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Critical, title_, finalMessage, QMessageBox::Ok, owner);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    open_ = false;
+}
+
+}  // namespace tavelo

@@ -1,0 +1,67 @@
+// Lyrics and song playback: selecting a song shows its lyrics and starts it
+// once in the desktop's player.
+
+#include "app/error_report.h"
+#include "app/errors.h"
+#include "app/form1.h"
+#include "media/file_run.h"
+#include "media/text_view.h"
+
+#include <QTreeWidget>
+
+#include <optional>
+
+namespace tavelo {
+
+void TForm1::LyricsPageTail()
+{
+    if (S.LyricsShown == 0) {
+        RichEdit2->setVisible(true);
+        S.LyricsShown = 1;
+    } else {
+        RichEdit2->setVisible(false);
+        S.LyricsShown = 0;
+    }
+}
+
+void TForm1::TreeView1GetSelectedIndex()
+{
+    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QTreeWidgetItem* node = selected.first();
+    QTreeWidgetItem* parent = node->parent();
+    if (!parent || parent->parent())
+        return;
+    const QString album = parent->text(0);
+    const QString song = node->text(0);
+
+    // A song without lyrics still plays: the lyrics error is reported after
+    // the song was started, and the view keeps what it showed.
+    std::optional<QString> lyricsError;
+    S.SongPath = QStringLiteral("text\\") + album + QStringLiteral("\\") + song + QStringLiteral(".txt");
+    try {
+        LoadTextFile(RichEdit2, S.SongPath);
+    } catch (const Exception& e) {
+        lyricsError = e.Message();
+    }
+
+    S.SongPath = QStringLiteral("sound\\") + album + QStringLiteral("\\") + song + QStringLiteral(".mp3");
+    if (FileRun1.Directory != S.SongPath) {
+        FileRun1.Directory = S.SongPath;
+        FileRun1.FileName = S.SongPath;
+        FileRun1.Enabled = true;
+        try {
+            ExecuteFileRun(FileRun1);
+        } catch (const Exception&) {
+            if (lyricsError)
+                ReportError(*lyricsError);
+            throw;
+        }
+        FileRun1.Enabled = false;
+    }
+    if (lyricsError)
+        throw Exception(*lyricsError);
+}
+
+}  // namespace tavelo

@@ -1,0 +1,94 @@
+// The group, disc, help and player pages.
+
+#include "app/form1.h"
+#include "media/file_run.h"
+#include "media/image_box.h"
+#include "media/jpeg_image.h"
+#include "media/launcher.h"
+#include "media/text_view.h"
+
+namespace tavelo {
+
+namespace {
+const QString kGroupFolder = QStringLiteral("\\about group\\");
+const QString kPlayerFolder = QStringLiteral("\\player\\");
+const QString kPictureFolder = QStringLiteral("\\picture\\");
+}  // namespace
+
+void TForm1::ShowFirstPicture(TImage* box, const QString& folder)
+{
+    S.SavedListRoot = ShellTreeView2.Root();
+    ShellTreeView2.SetRoot(S.BaseDir + folder);
+    ShowJpegFile(box, S.BaseDir + folder + ShellTreeView2.Items[1].Text + QStringLiteral(".jpg"));
+    ShellTreeView2.SetRoot(S.SavedListRoot);
+}
+
+void TForm1::GroupPageTail()
+{
+    if (S.GroupPageShown == 0) {
+        Image2->setVisible(true);
+        ShowFirstPicture(Image2, kGroupFolder);
+        Image1->setVisible(false);
+        RichEdit1->setVisible(true);
+        S.GroupPageShown = 1;
+    } else {
+        Image2->setVisible(false);
+        Image1->setVisible(true);
+        RichEdit1->setVisible(false);
+        S.GroupPageShown = 0;
+    }
+}
+
+void TForm1::DiscPageTail()
+{
+    if (S.DiscTextShown == 0) {
+        LoadTextFile(RichEdit2, QStringLiteral("about disk/about.txt"));
+        RichEdit2->setVisible(true);
+        S.DiscTextShown = 1;
+    } else {
+        RichEdit2->setVisible(false);
+        S.DiscTextShown = 0;
+    }
+}
+
+void TForm1::HelpPageTail()
+{
+    if (S.HelpTextShown == 0) {
+        LoadTextFile(RichEdit2, QStringLiteral("help/help.txt"));
+        RichEdit2->setVisible(true);
+        S.HelpTextShown = 1;
+    } else {
+        RichEdit2->setVisible(false);
+        S.HelpTextShown = 0;
+    }
+}
+
+void TForm1::PlayerPageTail()
+{
+    if (S.PlayerPageShown == 0) {
+        Panel2->setVisible(true);
+        Button4->setVisible(true);
+        Button5->setVisible(true);
+        Image1->setVisible(true);
+        ShowFirstPicture(Image1, kPlayerFolder);
+        S.PlayerPageShown = 1;
+    } else {
+        ShowFirstPicture(Image1, kPictureFolder);
+        Panel2->setVisible(false);
+        Button4->setVisible(false);
+        Button5->setVisible(false);
+        S.PlayerPageShown = 0;
+    }
+}
+
+void TForm1::Button4Click()
+{
+    ShellOpenQuiet(QStringLiteral("player\\playersetup.exe"));
+}
+
+void TForm1::Button5Click()
+{
+    ShellOpenQuiet(QStringLiteral("player\\player.exe"));
+}
+
+}  // namespace tavelo

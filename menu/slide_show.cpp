@@ -1,0 +1,77 @@
+// The slide show: previous, next and the automatic show over the pictures of
+// the picture folder, as the files-only lister saw them at start-up.
+
+#include "app/form1.h"
+#include "media/image_box.h"
+#include "media/jpeg_image.h"
+
+namespace tavelo {
+
+namespace {
+constexpr int kSlidePause = 200;
+const QString kPictureFolder = QStringLiteral("\\picture\\");
+}  // namespace
+
+void TForm1::SlidesPageTail()
+{
+    if (S.SlideControlsShown == 0) {
+        Image1->setVisible(true);
+        Button1->setVisible(true);
+        Button2->setVisible(true);
+        Button3->setVisible(true);
+        Panel2->setVisible(true);
+        S.SlideControlsShown = 1;
+    } else {
+        Button1->setVisible(false);
+        Button2->setVisible(false);
+        Button3->setVisible(false);
+        Panel2->setVisible(false);
+        S.SlideControlsShown = 0;
+    }
+}
+
+void TForm1::ShowSlide(int k)
+{
+    S.SavedListRoot = ShellTreeView2.Root();
+    ShellTreeView2.SetRoot(S.BaseDir + kPictureFolder);
+    ShowJpegFile(Image1, S.BaseDir + kPictureFolder + ShellTreeView2.Items[k].Text + QStringLiteral(".jpg"));
+    ShellTreeView2.SetRoot(S.SavedListRoot);
+    Pause(kSlidePause);
+}
+
+void TForm1::Button2Click()
+{
+    const int slides = S.SlideEntryCount - 1;
+    S.SlideIndex = S.SlideIndex == slides ? 1 : S.SlideIndex + 1;
+    ShowSlide(S.SlideIndex);
+}
+
+void TForm1::Button1Click()
+{
+    const int slides = S.SlideEntryCount - 1;
+    S.SlideIndex = S.SlideIndex == 1 ? slides : S.SlideIndex - 1;
+    ShowSlide(S.SlideIndex);
+}
+
+void TForm1::Timer3Timer()
+{
+    Button2Click();
+}
+
+void TForm1::Button3Click()
+{
+    QFont f = Button3->font();
+    if (S.AutoShowOn == 1) {
+        f.setUnderline(false);
+        Button3->setFont(f);
+        S.AutoShowOn = 0;
+        Timer3.SetEnabled(false);
+    } else {
+        f.setUnderline(true);
+        Button3->setFont(f);
+        Timer3.SetEnabled(true);
+        S.AutoShowOn = 1;
+    }
+}
+
+}  // namespace tavelo

@@ -1,0 +1,67 @@
+// Window creation: the first slide, the group text, the album list and the
+// slide count. The four are independent: a failure in one is reported (in
+// this order, once all have run) and the others still run.
+
+#include "app/error_report.h"
+#include "app/errors.h"
+#include "app/form1.h"
+#include "media/image_box.h"
+#include "media/jpeg_image.h"
+#include "media/text_view.h"
+
+#include <new>
+
+namespace tavelo {
+
+namespace {
+const QString kPictureFolder = QStringLiteral("\\picture\\");
+}  // namespace
+
+void TForm1::StartFirstSlide()
+{
+    ShellTreeView2.SetRoot(S.BaseDir + kPictureFolder);
+    S.StartJpeg = std::make_shared<TJPEGImage>();
+    S.StartJpeg->LoadFromFile(S.BaseDir + kPictureFolder + ShellTreeView2.Items[1].Text + QStringLiteral(".jpg"));
+    S.FirstSlideBitmap = S.StartJpeg->Bitmap();
+    Image1->SetPicture(S.FirstSlideBitmap);
+}
+
+void TForm1::StartGroupText()
+{
+    LoadTextFile(RichEdit1, QStringLiteral("about group/about.txt"));
+}
+
+void TForm1::StartSlideCount()
+{
+    // Slides are the files of the picture folder as the files-only lister
+    // read it for the first slide; subfolders are not slides. Without that
+    // listing there are no slides to count.
+    if (ShellTreeView2.Root() == S.BaseDir + kPictureFolder)
+        S.SlideEntryCount = ShellTreeView2.Items.Count();
+    ShellTreeView1.SetRoot(S.SoundRoot.isEmpty() ? ShellTreeView1.Root() : S.SoundRoot);
+}
+
+void TForm1::FormCreate()
+{
+    S.SlideIndex = 1;
+    S.BaseDir = dirout.Directory();
+
+    QStringList errors;
+    const auto run = [&](void (TForm1::*step)()) {
+        try {
+            (this->*step)();
+        } catch (const Exception& e) {
+            errors << e.Message();
+        } catch (const std::bad_alloc&) {
+            errors << QStringLiteral("Out of memory");
+        }
+    };
+    run(&TForm1::StartFirstSlide);
+    run(&TForm1::StartGroupText);
+    run(&TForm1::StartAlbumList);
+    run(&TForm1::StartSlideCount);
+    for (const QString& e : errors)
+        ReportError(e);
+}
+
+}  // namespace tavelo

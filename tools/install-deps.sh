@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, every Debian 12 package Tavelo needs to build, run
+# and test; packages already present are left alone.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev libjpeg62-turbo-dev libglib2.0-dev shared-mime-info
+  libgtest-dev libbenchmark-dev
+  fonts-urw-base35 fonts-comic-neue fonts-liberation2
+  xvfb xdotool imagemagick x11-utils openbox procps
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "All build and test packages are installed."
+fi
