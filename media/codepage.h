@@ -1,0 +1,42 @@
+#pragma once
+// Legacy 8-bit code pages (Windows-1251 plain text, RTF \ansicpg and
+// \fcharset) decoded through the C library's iconv.
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <iconv.h>
+
+namespace tavelo {
+
+// The code page Cyrillic discs were written in; also what plain text that is
+// neither marked nor valid UTF-8 is taken to be.
+inline constexpr int kCyrillicCodePage = 1251;
+
+// One open conversion from a Windows code page to UTF-16. Bytes the code page
+// does not define become U+FFFD; decoding never fails once the converter opened.
+class CodePageDecoder {
+public:
+    explicit CodePageDecoder(int codePage);
+    ~CodePageDecoder();
+    CodePageDecoder(const CodePageDecoder&) = delete;
+    CodePageDecoder& operator=(const CodePageDecoder&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    int codePage() const { return codePage_; }
+
+    // Appends the decoded text of bytes to out and returns how many bytes were
+    // used. Unless final, an incomplete multi-byte sequence at the end is left
+    // unused for the caller to pass again with the bytes that follow it.
+    qsizetype Decode(QByteArrayView bytes, QString& out, bool final = true);
+
+private:
+    int codePage_;
+    iconv_t cd_;
+};
+
+// The code page an RTF \fcharset value stands for, or 0 when the charset
+// (ANSI, default) means "the document's own code page".
+int CodePageForCharset(int charset);
+
+}  // namespace tavelo

@@ -1,0 +1,138 @@
+#include "media/plain_text.h"
+
+#include "media/codepage.h"
+
+#include <QStringDecoder>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tavelo {
+
+QByteArray ReadWholeFile(int fd, qsizetype piece)
+{
+    QByteArray data;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && st.st_size < (qsizetype(1) << 31))
+        data.reserve(static_cast<qsizetype>(st.st_size));  // a hint only; the file may change
+    piece = qMax<qsizetype>(piece, 1);
+    for (;;) {
+        const qsizetype old = data.size();
+        data.resize(old + piece);
+        const ssize_t n = ::read(fd, data.data() + old, static_cast<size_t>(piece));
+        if (n < 0 && errno == EINTR) {
+            data.resize(old);
+            continue;
+        }
+        data.resize(old + (n > 0 ? n : 0));
+        if (n <= 0)
+            break;
+    }
+    return data;
+}
+
+bool IsValidUtf8(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra;
+        unsigned min;
+        unsigned cp;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1, min = 0x80, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, min = 0x800, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, min = 0x10000, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+QString NormalizeLineBreaks(QString text)
+{
+    qsizetype out = 0;
+    const qsizetype n = text.size();
+    QChar* d = text.data();
+    bool afterCr = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i].unicode();
+        if (c == 0)
+            continue;  // a NUL neither breaks a CR LF pair nor ends the text
+        if (c == u'\n' && afterCr) {
+            afterCr = false;
+            continue;
+        }
+        afterCr = c == u'\r';
+        d[out++] = (c == u'\r') ? QChar(u'\n') : d[i];
+    }
+    text.truncate(out);
+    return text;
+}
+
+std::optional<QString> DecodePlainText(QByteArrayView bytes)
+{
+    const auto startsWith = [&](std::initializer_list<unsigned char> bom) {
+        if (bytes.size() < qsizetype(bom.size()))
+            return false;
+        qsizetype i = 0;
+        for (unsigned char b : bom)
+            if (static_cast<unsigned char>(bytes[i++]) != b)
+                return false;
+        return true;
+    };
+    const auto decodeWith = [](QStringConverter::Encoding enc, QByteArrayView b) {
+        QStringDecoder decoder(enc, QStringConverter::Flag::Stateless);
+        return QString(decoder(b));
+    };
+
+    QString text;
+    if (startsWith({0xEF, 0xBB, 0xBF})) {
+        text = decodeWith(QStringConverter::Utf8, bytes.sliced(3));
+    } else if (startsWith({0xFF, 0xFE})) {
+        text = decodeWith(QStringConverter::Utf16LE, bytes.sliced(2));
+    } else if (startsWith({0xFE, 0xFF})) {
+        text = decodeWith(QStringConverter::Utf16BE, bytes.sliced(2));
+    } else {
+        bool ascii = true;
+        for (char c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                ascii = false;
+                break;
+            }
+        if (ascii) {
+            text = QString::fromLatin1(bytes);
+        } else if (IsValidUtf8(bytes)) {
+            text = QString::fromUtf8(bytes);
+        } else {
+            CodePageDecoder decoder(kCyrillicCodePage);
+            if (!decoder.ok())
+                return std::nullopt;
+            text.reserve(bytes.size());
+            decoder.Decode(bytes, text);
+        }
+    }
+    return NormalizeLineBreaks(std::move(text));
+}
+
+}  // namespace tavelo

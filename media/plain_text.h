@@ -1,0 +1,33 @@
+#pragma once
+// The byte side of loading a text file: reading it whole, and turning plain
+// text bytes into the characters a view shows.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+namespace tavelo {
+
+inline constexpr qsizetype kReadPiece = 64 * 1024;
+
+// Reads fd to its end in pieces of at most piece bytes. A read that fails
+// ends the content there: what was read so far is returned, no error.
+QByteArray ReadWholeFile(int fd, qsizetype piece = kReadPiece);
+
+// True when bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// values past U+10FFFF).
+bool IsValidUtf8(QByteArrayView bytes);
+
+// Every CR LF pair, lone CR and lone LF becomes one "\n"; NUL characters are
+// dropped (nothing after them is lost).
+QString NormalizeLineBreaks(QString text);
+
+// Plain text bytes as characters: a byte-order mark (UTF-8, UTF-16LE,
+// UTF-16BE) decides; otherwise valid UTF-8 with non-ASCII bytes is UTF-8 and
+// anything else Windows-1251. Line breaks come out as "\n". Empty when the
+// Windows-1251 converter is not available on this system.
+std::optional<QString> DecodePlainText(QByteArrayView bytes);
+
+}  // namespace tavelo

@@ -1,0 +1,690 @@
+#include "media/rtf_reader.h"
+
+#include "media/codepage.h"
+
+#include <QColor>
+#include <QFont>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tavelo {
+namespace {
+
+// Deeper groups are still matched, but share the state of this level.
+constexpr std::size_t kMaxStackedDepth = 256;
+constexpr std::size_t kMaxTableEntries = 4096;
+constexpr qsizetype kMaxFontNameBytes = 256;
+// Text is handed to the document in pieces of about this many bytes, so a
+// huge unbroken line does not need several whole copies of itself.
+constexpr qsizetype kPieceBytes = 256 * 1024;
+constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size writers produce
+
+enum class Dest : std::uint8_t { Text, Skip, FontTable, ColorTable };
+
+struct CharProps {
+    int font = -1;  // -1: the document's default font (\deff)
+    int halfPoints = 0;  // 0: the view's size
+    int color = -1;  // colour table index; -1 or an automatic entry: the view's colour
+    int highlight = -1;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    bool hidden = false;
+    std::int8_t vertical = 0;  // -1 subscript, 1 superscript
+    bool operator==(const CharProps&) const = default;
+};
+
+enum Align : std::uint8_t { kAlignUnstated, kAlignLeft, kAlignCenter, kAlignRight, kAlignJustify };
+
+struct State {
+    Dest dest = Dest::Text;
+    CharProps chr;
+    Align align = kAlignUnstated;
+    int uc = 1;  // characters to skip after \uN
+};
+
+struct FontEntry {
+    QString name;
+    int codePage = 0;  // 0: the document's code page
+};
+
+enum class Word {
+    Par, Line, Tab, Cell, Pard, Plain, Ql, Qc, Qr, Qj,
+    B, I, Ul, UlNone, Strike, V, Fs, F, Cf, Highlight, Super, Sub, NoSuperSub,
+    U, Uc, Ansi, AnsiCpg, Mac, Pc, Pca, Deff,
+    FontTable, ColorTable, SkipDest, Symbol,
+    FCharset, Cpg, Red, Green, Blue,
+};
+
+struct WordInfo {
+    Word word;
+    char16_t symbol = 0;
+};
+
+const std::unordered_map<std::string_view, WordInfo>& Words()
+{
+    static const std::unordered_map<std::string_view, WordInfo> words = [] {
+        std::unordered_map<std::string_view, WordInfo> w{
+            {"par", {Word::Par}}, {"sect", {Word::Par}}, {"page", {Word::Par}}, {"row", {Word::Par}},
+            {"line", {Word::Line}}, {"tab", {Word::Tab}}, {"cell", {Word::Cell}}, {"nestcell", {Word::Cell}},
+            {"pard", {Word::Pard}}, {"plain", {Word::Plain}},
+            {"ql", {Word::Ql}}, {"qc", {Word::Qc}}, {"qr", {Word::Qr}}, {"qj", {Word::Qj}}, {"qd", {Word::Qj}},
+            {"b", {Word::B}}, {"i", {Word::I}}, {"ul", {Word::Ul}}, {"ulnone", {Word::UlNone}},
+            {"strike", {Word::Strike}}, {"striked", {Word::Strike}}, {"v", {Word::V}},
+            {"fs", {Word::Fs}}, {"f", {Word::F}}, {"cf", {Word::Cf}},
+            {"highlight", {Word::Highlight}}, {"cb", {Word::Highlight}},
+            {"super", {Word::Super}}, {"sub", {Word::Sub}}, {"nosupersub", {Word::NoSuperSub}},
+            {"u", {Word::U}}, {"uc", {Word::Uc}},
+            {"ansi", {Word::Ansi}}, {"ansicpg", {Word::AnsiCpg}}, {"mac", {Word::Mac}},
+            {"pc", {Word::Pc}}, {"pca", {Word::Pca}}, {"deff", {Word::Deff}},
+            {"fonttbl", {Word::FontTable}}, {"colortbl", {Word::ColorTable}},
+            {"fcharset", {Word::FCharset}}, {"cpg", {Word::Cpg}},
+            {"red", {Word::Red}}, {"green", {Word::Green}}, {"blue", {Word::Blue}},
+            {"emdash", {Word::Symbol, u'\u2014'}}, {"endash", {Word::Symbol, u'\u2013'}},
+            {"lquote", {Word::Symbol, u'\u2018'}}, {"rquote", {Word::Symbol, u'\u2019'}},
+            {"ldblquote", {Word::Symbol, u'\u201C'}}, {"rdblquote", {Word::Symbol, u'\u201D'}},
+            {"bullet", {Word::Symbol, u'\u2022'}}, {"emspace", {Word::Symbol, u'\u2003'}},
+            {"enspace", {Word::Symbol, u'\u2002'}}, {"qmspace", {Word::Symbol, u'\u2005'}},
+            {"zwj", {Word::Symbol, u'\u200D'}}, {"zwnj", {Word::Symbol, u'\u200C'}},
+            {"ltrmark", {Word::Symbol, u'\u200E'}}, {"rtlmark", {Word::Symbol, u'\u200F'}},
+        };
+        // Destinations that hold no text for the reader.
+        for (std::string_view d : {"stylesheet", "info", "pict", "object", "objdata", "header", "headerl",
+                                   "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "footnote",
+                                   "fldinst", "filetbl", "listtable", "listoverridetable", "revtbl", "rsidtbl",
+                                   "xmlnstbl", "themedata", "colorschememapping", "latentstyles", "datastore",
+                                   "nonshppict", "shpinst", "annotation", "atnid", "atnauthor", "private",
+                                   "template", "userprops", "docvar", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
+                                   "aftnsepc", "aftncn", "pn", "pgdsctbl", "generator", "bkmkstart", "bkmkend",
+                                   "xe", "tc", "txe", "rxe", "fchars", "lchars", "listpicture", "mmathPr"})
+            w.emplace(d, WordInfo{Word::SkipDest});
+        return w;
+    }();
+    return words;
+}
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+int HexValue(char c)
+{
+    if (IsDigit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Characters the document model would take as structure, or that make no
+// sense as shown text, are kept out of runs; lone surrogates become U+FFFD.
+void Sanitize(QString& s)
+{
+    qsizetype out = 0;
+    QChar* d = s.data();
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t c = d[i].unicode();
+        if (c < 0x20 && c != u'\t')
+            continue;
+        if (c == 0x2029)
+            c = 0x2028;
+        else if (c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC)
+            c = 0xFFFD;
+        else if (QChar::isHighSurrogate(c)) {
+            if (i + 1 < n && QChar::isLowSurrogate(d[i + 1].unicode())) {
+                d[out++] = d[i];
+                d[out++] = d[++i];
+                continue;
+            }
+            c = 0xFFFD;
+        } else if (QChar::isLowSurrogate(c)) {
+            c = 0xFFFD;
+        }
+        d[out++] = QChar(c);
+    }
+    s.truncate(out);
+}
+
+class Reader {
+public:
+    Reader(QByteArrayView src, QTextDocument* doc)
+        : p_(src.data()), end_(src.data() + src.size()), doc_(doc), cursor_(doc)
+    {
+    }
+
+    void Run()
+    {
+        cursor_.beginEditBlock();
+        cursor_.setBlockFormat(QTextBlockFormat());
+        cursor_.setBlockCharFormat(QTextCharFormat());
+        while (p_ < end_ && !done_) {
+            const char c = *p_++;
+            switch (c) {
+            case '{':
+                OpenGroup();
+                break;
+            case '}':
+                CloseGroup();
+                break;
+            case '\\':
+                ControlSequence();
+                break;
+            case '\r':
+            case '\n':
+                break;
+            default:
+                TextByte(c, false);
+                break;
+            }
+        }
+        if (!done_)
+            Finish(cur_.align);
+        cursor_.endEditBlock();
+    }
+
+private:
+    void OpenGroup()
+    {
+        skip_ = 0;
+        if (stack_.size() < kMaxStackedDepth)
+            stack_.push_back(cur_);
+        else
+            ++unstacked_;
+    }
+
+    void CloseGroup()
+    {
+        skip_ = 0;
+        if (unstacked_ > 0) {
+            --unstacked_;
+            return;
+        }
+        if (cur_.dest == Dest::FontTable)
+            CommitFont();
+        if (stack_.size() <= 1) {
+            // The document's own group closed: anything after it is not part of it.
+            Finish(cur_.align);
+            return;
+        }
+        cur_ = stack_.back();
+        stack_.pop_back();
+    }
+
+    void ControlSequence()
+    {
+        if (p_ == end_)
+            return;
+        if (!IsLetter(*p_)) {
+            ControlSymbol(*p_++);
+            return;
+        }
+        char name[32];
+        std::size_t len = 0;
+        while (p_ < end_ && IsLetter(*p_)) {
+            if (len < sizeof name)
+                name[len] = *p_;
+            ++len;
+            ++p_;
+        }
+        // An over-long name is no word we know; keep it from matching one.
+        const std::string_view word(name, std::min(len, sizeof name));
+        bool hasParam = false;
+        std::int64_t value = 0;
+        if (p_ < end_ && (IsDigit(*p_) || (*p_ == '-' && p_ + 1 < end_ && IsDigit(p_[1])))) {
+            const bool negative = *p_ == '-';
+            if (negative)
+                ++p_;
+            hasParam = true;
+            while (p_ < end_ && IsDigit(*p_)) {
+                if (value <= INT32_MAX)
+                    value = value * 10 + (*p_ - '0');
+                ++p_;
+            }
+            value = std::min<std::int64_t>(value, INT32_MAX);
+            if (negative)
+                value = -value;
+        }
+        if (p_ < end_ && *p_ == ' ')
+            ++p_;
+        ControlWord(len > sizeof name ? std::string_view() : word, hasParam, static_cast<int>(value));
+    }
+
+    void ControlSymbol(char c)
+    {
+        if (c == '\'') {
+            if (end_ - p_ < 2) {
+                p_ = end_;
+                return;
+            }
+            const int hi = HexValue(p_[0]);
+            const int lo = HexValue(p_[1]);
+            if (hi < 0 || lo < 0)
+                return;  // a broken escape shows nothing; the bytes after it are read normally
+            p_ += 2;
+            TextByte(static_cast<char>(hi * 16 + lo), true);
+            return;
+        }
+        if (c == '\\' || c == '{' || c == '}') {
+            TextByte(c, true);
+            return;
+        }
+        if (skip_ > 0) {
+            --skip_;
+            return;
+        }
+        switch (c) {
+        case '*':
+            cur_.dest = Dest::Skip;
+            break;
+        case '~':
+            Char(u'\u00A0');
+            break;
+        case '-':
+            Char(u'\u00AD');
+            break;
+        case '_':
+            Char(u'\u2011');
+            break;
+        case '\r':
+        case '\n':
+            Par();
+            break;
+        default:
+            break;
+        }
+    }
+
+    void ControlWord(std::string_view name, bool hasParam, int param)
+    {
+        if (name == "bin") {
+            // Binary data is never text, whatever destination it sits in.
+            const std::int64_t n = hasParam ? std::max(param, 0) : 0;
+            p_ += std::min<std::int64_t>(n, end_ - p_);
+            if (skip_ > 0)
+                --skip_;
+            return;
+        }
+        if (skip_ > 0) {
+            --skip_;
+            return;
+        }
+        if (cur_.dest == Dest::Skip)
+            return;
+        const auto& words = Words();
+        const auto it = words.find(name);
+        if (it == words.end())
+            return;
+        const Word w = it->second.word;
+        const auto on = [&] { return !hasParam || param != 0; };
+
+        if (cur_.dest == Dest::FontTable) {
+            switch (w) {
+            case Word::F:
+                CommitFont();
+                fontNumber_ = hasParam ? param : 0;
+                break;
+            case Word::FCharset:
+                if (const int cp = CodePageForCharset(param); cp != 0)
+                    fontCodePage_ = cp;
+                break;
+            case Word::Cpg:
+                if (param > 0)
+                    fontCodePage_ = param;
+                break;
+            default:
+                break;
+            }
+            return;
+        }
+        if (cur_.dest == Dest::ColorTable) {
+            const int v = std::clamp(param, 0, 255);
+            if (w == Word::Red)
+                red_ = v, colorStated_ = true;
+            else if (w == Word::Green)
+                green_ = v, colorStated_ = true;
+            else if (w == Word::Blue)
+                blue_ = v, colorStated_ = true;
+            return;
+        }
+
+        CharProps& chr = cur_.chr;
+        switch (w) {
+        case Word::Par: Par(); break;
+        case Word::Line: Char(u'\u2028'); break;
+        case Word::Tab:
+        case Word::Cell: Char(u'\t'); break;
+        case Word::Pard: cur_.align = kAlignUnstated; break;
+        case Word::Plain: chr = CharProps(); break;
+        case Word::Ql: cur_.align = kAlignLeft; break;
+        case Word::Qc: cur_.align = kAlignCenter; break;
+        case Word::Qr: cur_.align = kAlignRight; break;
+        case Word::Qj: cur_.align = kAlignJustify; break;
+        case Word::B: chr.bold = on(); break;
+        case Word::I: chr.italic = on(); break;
+        case Word::Ul: chr.underline = on(); break;
+        case Word::UlNone: chr.underline = false; break;
+        case Word::Strike: chr.strike = on(); break;
+        case Word::V: chr.hidden = on(); break;
+        case Word::Fs: chr.halfPoints = hasParam && param > 0 ? std::min(param, kMaxHalfPoints) : 0; break;
+        case Word::F: chr.font = hasParam ? param : -1; break;
+        case Word::Cf: chr.color = hasParam ? param : -1; break;
+        case Word::Highlight: chr.highlight = hasParam ? param : -1; break;
+        case Word::Super: chr.vertical = 1; break;
+        case Word::Sub: chr.vertical = -1; break;
+        case Word::NoSuperSub: chr.vertical = 0; break;
+        case Word::U: Unicode(param); break;
+        case Word::Uc: cur_.uc = std::clamp(param, 0, 64); break;
+        case Word::Ansi: break;
+        case Word::AnsiCpg:
+            if (param > 0 && param <= 65535)
+                docCodePage_ = param;
+            break;
+        case Word::Mac: docCodePage_ = 10000; break;
+        case Word::Pc: docCodePage_ = 437; break;
+        case Word::Pca: docCodePage_ = 850; break;
+        case Word::Deff: defaultFont_ = param; break;
+        case Word::FontTable:
+            cur_.dest = Dest::FontTable;
+            fontNumber_ = -1;
+            break;
+        case Word::ColorTable: cur_.dest = Dest::ColorTable; break;
+        case Word::SkipDest: cur_.dest = Dest::Skip; break;
+        case Word::Symbol: Char(it->second.symbol); break;
+        default: break;
+        }
+    }
+
+    void Unicode(int value)
+    {
+        std::int64_t v = value;
+        if (v < 0)
+            v += 65536;  // writers store code units above 32767 as negative numbers
+        if (v < 0 || v > 0x10FFFF)
+            v = 0xFFFD;
+        if (v > 0xFFFF) {
+            Char(QChar::highSurrogate(static_cast<char32_t>(v)));
+            Char(QChar::lowSurrogate(static_cast<char32_t>(v)));
+        } else if (v != 0) {
+            Char(static_cast<char16_t>(v));
+        }
+        skip_ = cur_.uc;
+    }
+
+    // A byte of text, literal or escaped (escaped bytes keep their value even
+    // when it is a line break or a delimiter).
+    void TextByte(char c, bool escaped)
+    {
+        if (skip_ > 0) {
+            --skip_;
+            return;
+        }
+        switch (cur_.dest) {
+        case Dest::Skip:
+            return;
+        case Dest::FontTable:
+            if (c == ';' && !escaped)
+                CommitFont();
+            else if (fontName_.size() < kMaxFontNameBytes)
+                fontName_ += c;
+            return;
+        case Dest::ColorTable:
+            if (c == ';' && !escaped)
+                CommitColor();
+            return;
+        case Dest::Text:
+            break;
+        }
+        if (cur_.chr.hidden)
+            return;
+        if (c == '\t') {
+            Char(u'\t');
+            return;
+        }
+        if (static_cast<unsigned char>(c) < 0x20)
+            return;
+        StartRun();
+        const int cp = CodePage(cur_.chr.font);
+        if (cp != bytesCodePage_) {
+            FlushBytes(true);
+            bytesCodePage_ = cp;
+        }
+        bytes_ += c;
+        if (bytes_.size() >= kPieceBytes) {
+            FlushBytes(false);
+            FlushRun();
+        }
+    }
+
+    void Char(char16_t c)
+    {
+        if (cur_.dest != Dest::Text || cur_.chr.hidden)
+            return;
+        StartRun();
+        FlushBytes(true);
+        run_ += QChar(c);
+        if (run_.size() >= kPieceBytes)
+            FlushRun();
+    }
+
+    // Text about to be added: if it is formatted differently from the run
+    // being gathered, that run goes to the document first.
+    void StartRun()
+    {
+        if (cur_.chr == runProps_)
+            return;
+        FlushBytes(true);
+        FlushRun();
+        runProps_ = cur_.chr;
+    }
+
+    void FlushBytes(bool final)
+    {
+        if (bytes_.isEmpty())
+            return;
+        const bool ascii = std::all_of(bytes_.cbegin(), bytes_.cend(),
+                                       [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+        CodePageDecoder* decoder = ascii ? nullptr : DecoderFor(bytesCodePage_);
+        if (decoder == nullptr) {
+            run_ += QLatin1StringView(bytes_);
+            bytes_.clear();
+            return;
+        }
+        bytes_.remove(0, decoder->Decode(bytes_, run_, final));
+    }
+
+    void FlushRun()
+    {
+        if (run_.isEmpty())
+            return;
+        Sanitize(run_);
+        if (!run_.isEmpty()) {
+            BreakIfPending();
+            cursor_.insertText(run_, FormatFor(runProps_));
+        }
+        run_.clear();
+    }
+
+    void BreakIfPending()
+    {
+        if (!breakPending_)
+            return;
+        cursor_.insertBlock(QTextBlockFormat(), breakFormat_);
+        breakPending_ = false;
+    }
+
+    // The paragraph mark gives the paragraph its alignment. The new paragraph
+    // is only opened when something follows, so the closing \par writers put
+    // at the end of every document does not add an empty last line.
+    void Par()
+    {
+        if (cur_.dest != Dest::Text)
+            return;
+        FlushBytes(true);
+        FlushRun();
+        BreakIfPending();
+        cursor_.setBlockFormat(BlockFormat(cur_.align));
+        breakPending_ = true;
+        breakFormat_ = FormatFor(cur_.chr);
+    }
+
+    void Finish(Align align)
+    {
+        FlushBytes(true);
+        FlushRun();
+        if (!breakPending_)
+            cursor_.setBlockFormat(BlockFormat(align));
+        done_ = true;
+    }
+
+    void CommitFont()
+    {
+        if (fontNumber_ >= 0 && (fonts_.size() < kMaxTableEntries || fonts_.count(fontNumber_))) {
+            QString name;
+            if (CodePageDecoder* d = DecoderFor(fontCodePage_ ? fontCodePage_ : docCodePage_))
+                d->Decode(fontName_, name);
+            else
+                name = QString::fromLatin1(fontName_);
+            name = name.trimmed();
+            FontEntry& entry = fonts_[fontNumber_];
+            if (!name.isEmpty())
+                entry.name = name;
+            entry.codePage = fontCodePage_;
+        }
+        fontName_.clear();
+        fontCodePage_ = 0;
+        // Further text before the next \f belongs to no font.
+        fontNumber_ = -1;
+    }
+
+    void CommitColor()
+    {
+        if (colors_.size() < kMaxTableEntries) {
+            if (colorStated_)
+                colors_.emplace_back(QColor(red_, green_, blue_));
+            else
+                colors_.emplace_back(std::nullopt);
+        }
+        red_ = green_ = blue_ = 0;
+        colorStated_ = false;
+    }
+
+    int CodePage(int font) const
+    {
+        const auto it = fonts_.find(font >= 0 ? font : defaultFont_);
+        if (it != fonts_.end() && it->second.codePage != 0)
+            return it->second.codePage;
+        return docCodePage_;
+    }
+
+    CodePageDecoder* DecoderFor(int codePage)
+    {
+        auto& slot = decoders_[codePage];
+        if (!slot)
+            slot = std::make_unique<CodePageDecoder>(codePage);
+        return slot->ok() ? slot.get() : nullptr;
+    }
+
+    std::optional<QColor> ColorAt(int index) const
+    {
+        if (index < 0 || static_cast<std::size_t>(index) >= colors_.size())
+            return std::nullopt;
+        return colors_[static_cast<std::size_t>(index)];
+    }
+
+    QTextCharFormat FormatFor(const CharProps& props) const
+    {
+        QTextCharFormat f;
+        const auto font = fonts_.find(props.font >= 0 ? props.font : defaultFont_);
+        if (font != fonts_.end() && !font->second.name.isEmpty())
+            f.setFontFamilies(QStringList{font->second.name});
+        if (props.halfPoints > 0)
+            f.setFontPointSize(props.halfPoints / 2.0);
+        if (props.bold)
+            f.setFontWeight(QFont::Bold);
+        if (props.italic)
+            f.setFontItalic(true);
+        if (props.underline)
+            f.setFontUnderline(true);
+        if (props.strike)
+            f.setFontStrikeOut(true);
+        if (props.vertical != 0)
+            f.setVerticalAlignment(props.vertical > 0 ? QTextCharFormat::AlignSuperScript
+                                                      : QTextCharFormat::AlignSubScript);
+        if (const auto c = ColorAt(props.color))
+            f.setForeground(*c);
+        if (const auto c = ColorAt(props.highlight))
+            f.setBackground(*c);
+        return f;
+    }
+
+    static QTextBlockFormat BlockFormat(Align align)
+    {
+        QTextBlockFormat f;
+        switch (align) {
+        case kAlignLeft: f.setAlignment(Qt::AlignLeft); break;
+        case kAlignCenter: f.setAlignment(Qt::AlignHCenter); break;
+        case kAlignRight: f.setAlignment(Qt::AlignRight); break;
+        case kAlignJustify: f.setAlignment(Qt::AlignJustify); break;
+        case kAlignUnstated: break;
+        }
+        return f;
+    }
+
+    const char* p_;
+    const char* end_;
+    QTextDocument* doc_;
+    QTextCursor cursor_;
+    bool done_ = false;
+
+    State cur_;
+    std::vector<State> stack_;
+    std::size_t unstacked_ = 0;
+    int skip_ = 0;  // characters still to skip after \uN
+
+    int docCodePage_ = kCyrillicCodePage;  // \ansi without \ansicpg: the system's code page
+    int defaultFont_ = -1;
+    std::map<int, FontEntry> fonts_;
+    std::vector<std::optional<QColor>> colors_;
+    std::map<int, std::unique_ptr<CodePageDecoder>> decoders_;
+
+    int fontNumber_ = -1;
+    int fontCodePage_ = 0;
+    QByteArray fontName_;
+    int red_ = 0, green_ = 0, blue_ = 0;
+    bool colorStated_ = false;
+
+    CharProps runProps_;
+    QByteArray bytes_;
+    int bytesCodePage_ = kCyrillicCodePage;
+    QString run_;
+    bool breakPending_ = false;
+    QTextCharFormat breakFormat_;
+};
+
+}  // namespace
+
+bool LooksLikeRtf(QByteArrayView bytes) { return bytes.startsWith("{\\rtf"); }
+
+void ReadRtf(QByteArrayView bytes, QTextDocument* doc)
+{
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    doc->clear();
+    Reader(bytes, doc).Run();
+    doc->setUndoRedoEnabled(undo);
+}
+
+}  // namespace tavelo

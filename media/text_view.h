@@ -1,0 +1,56 @@
+#pragma once
+// The window's rich text views and the one way they are filled: LoadTextFile.
+
+#include "app/colors.h"
+
+#include <QString>
+#include <QTextEdit>
+
+namespace tavelo {
+
+enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// A view's settings, named as the window description names them.
+struct TRichEditSettings {
+    TAlignment Alignment = TAlignment::taLeftJustify;  // of paragraphs that state none
+    bool ReadOnly = false;  // selecting and copying still work
+    bool WordWrap = true;
+    TScrollStyle ScrollBars = TScrollStyle::ssNone;
+    bool HideScrollBars = true;  // a permitted bar shows only while the text overflows
+    bool WantReturns = true;  // off: Enter and Return insert nothing
+    bool WantTabs = false;  // off: Tab moves the focus
+    bool HideSelection = true;  // no selection drawn while the view lacks the focus
+    bool PlainText = false;  // files are never read as RTF
+    TColor Color = clWindow;
+    QString FontName = QStringLiteral("MS Sans Serif");
+    int FontHeightPx = 11;
+    TColor FontColor = clWindowText;  // clWindowText follows the system's text colour
+};
+
+class TRichEdit : public QTextEdit {
+    Q_OBJECT
+
+public:
+    explicit TRichEdit(QWidget* parent = nullptr);
+
+    void Configure(const TRichEditSettings& settings);
+    const TRichEditSettings& Settings() const { return settings_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    TRichEditSettings settings_;
+};
+
+// Replaces the whole content of view (the user's typing included) with the
+// file at path: an RTF document when the content begins with "{\rtf",
+// otherwise plain text. Relative paths resolve against the current directory.
+// Throws EFOpenError when the file cannot be opened (the view is untouched)
+// and EOutOfResources "Failed to Load Stream" when the content cannot be read.
+// Afterwards the caret is at the start, nothing is selected and the view shows
+// the first line.
+void LoadTextFile(TRichEdit* view, const QString& path);
+
+}  // namespace tavelo
