@@ -1,0 +1,23 @@
+#pragma once
+// Handing files to the desktop, the way the shell's "open" does: the file goes
+// to the application the desktop has registered for its content type. The
+// program never waits for, watches or stops what it started.
+
+#include <QString>
+
+namespace tavelo {
+
+// Opens file (resolved against the current directory, case-blind) with the
+// default application for its content type. The application starts in
+// directory: a folder, or a file whose folder is used; empty means the current
+// directory. Only the verb "open" (or none) is known.
+// Throws EShellError with one message per cause: the file does not exist (or
+// cannot be reached), no application is registered for its type, the
+// application could not be started.
+void ShellOpen(const QString& operation, const QString& file, const QString& directory);
+
+// The same launch with the verb "open" and no directory, for the player
+// buttons: whatever happens, nothing is reported.
+void ShellOpenQuiet(const QString& file) noexcept;
+
+}  // namespace tavelo
