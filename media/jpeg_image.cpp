@@ -231,7 +231,9 @@ void StepFinish(Session& s)
 
 [[noreturn]] void Raise(int code)
 {
-    if (code == JERR_OUT_OF_MEMORY)
+    // Backing store is only asked for once the working-memory bound is
+    // reached, and this build has none: for the user that is no memory.
+    if (code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE)
         throw EOutOfMemory(QStringLiteral("Out of memory"));
     throw EJPEG(QStringLiteral("JPEG error #%1").arg(code));
 }

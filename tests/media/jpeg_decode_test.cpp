@@ -1,0 +1,412 @@
+// Reading and decoding: the error table, pixel formats and the pixels
+// themselves against libjpeg's own decode.
+#include "app/errors.h"
+#include "media/jpeg_image.h"
+#include "tests/fixture.h"
+#include "tests/media/jpeg_codec.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <jerror.h>
+
+#include <cstring>
+#include <string>
+#include <typeinfo>
+
+namespace tavelo {
+namespace {
+
+using test::Disc;
+using test::EncodeJpeg;
+using test::EncodeOptions;
+using test::Photo;
+using test::ReferenceDecode;
+
+struct Failure {
+    std::string cls;
+    QString message;
+};
+
+template <class F>
+Failure FailureOf(F&& fn)
+{
+    try {
+        fn();
+    } catch (const Exception& e) {
+        return {typeid(e).name(), e.Message()};
+    }
+    return {"none", {}};
+}
+
+template <class E>
+std::string Class() { return typeid(E).name(); }
+
+QString JpegError(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
+
+// Restores the default screen depth after tests that change it.
+struct ScreenDepthScope {
+    explicit ScreenDepthScope(int bits) { SetScreenDepth(bits); }
+    ~ScreenDepthScope() { SetScreenDepth(24); }
+};
+
+class Decode : public ::testing::Test {
+protected:
+    QString Put(const QByteArray& bytes, const QString& name = QStringLiteral("a.jpg"))
+    {
+        disc.Write(name, bytes);
+        return disc.Path(name);
+    }
+    TBitmap DecodeBytes(const QByteArray& bytes)
+    {
+        TJPEGImage jpeg;
+        jpeg.LoadFromFile(Put(bytes));
+        return jpeg.Bitmap();
+    }
+    Disc disc;
+};
+
+// The messages carry libjpeg's codes; the ones the program names must be
+// the release 6b numbering in the library we build against.
+TEST(JpegCodes, InstalledLibraryUsesTheExpectedNumbering)
+{
+    EXPECT_EQ(JERR_ARITH_NOTIMPL, 1);
+    EXPECT_EQ(JERR_INPUT_EMPTY, 42);
+    EXPECT_EQ(JERR_NO_IMAGE, 51);
+    EXPECT_EQ(JERR_NO_SOI, 53);
+    EXPECT_EQ(JERR_OUT_OF_MEMORY, 54);
+    EXPECT_EQ(JERR_SOF_UNSUPPORTED, 60);
+}
+
+TEST_F(Decode, OpenFailuresNameTheAbsolutePathAndTheCause)
+{
+    disc.Enter();
+    TJPEGImage jpeg;
+    Failure f = FailureOf([&] { jpeg.LoadFromFile(QStringLiteral("picture\\\\missing.jpg")); });
+    EXPECT_EQ(f.cls, Class<EFOpenError>());
+    EXPECT_EQ(f.message, QStringLiteral("Cannot open file \"%1/picture/missing.jpg\". No such file or directory")
+                             .arg(QDir::currentPath()));
+
+    f = FailureOf([&] { jpeg.LoadFromFile(QString()); });
+    EXPECT_EQ(f.cls, Class<EFOpenError>());
+    EXPECT_EQ(f.message, QStringLiteral("Cannot open file \"\". No such file or directory"));
+
+    disc.MakeDir(QStringLiteral("folder.jpg"));
+    f = FailureOf([&] { jpeg.LoadFromFile(disc.Path(QStringLiteral("folder.jpg"))); });
+    EXPECT_EQ(f.cls, Class<EFOpenError>());
+}
+
+TEST_F(Decode, FailedOpenKeepsWhatTheObjectHeld)
+{
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(Put(EncodeJpeg(Photo(20, 10, 3))));
+    const qint64 key = jpeg.Bitmap().cacheKey();
+    EXPECT_THROW(jpeg.LoadFromFile(disc.Path(QStringLiteral("none.jpg"))), EFOpenError);
+    EXPECT_EQ(jpeg.Width(), 20);
+    EXPECT_EQ(jpeg.Bitmap().cacheKey(), key);
+}
+
+TEST_F(Decode, HeaderErrorsFailOnReadingWithLibjpegCodes)
+{
+    TJPEGImage jpeg;
+    const auto load = [&](const QByteArray& bytes) { return FailureOf([&] { jpeg.LoadFromFile(Put(bytes)); }); };
+
+    Failure f = load(QByteArrayLiteral("GIF89a not a picture"));
+    EXPECT_EQ(f.cls, Class<EJPEG>());
+    EXPECT_EQ(f.message, JpegError(JERR_NO_SOI));
+
+    f = load(QByteArray::fromHex("FFD8FFD9"));
+    EXPECT_EQ(f.cls, Class<EJPEG>());
+    EXPECT_EQ(f.message, JpegError(JERR_NO_IMAGE));
+
+    // Lossless frame (SOF3).
+    f = load(QByteArray::fromHex("FFD8FFC3000B08001000100101110000FFD9"));
+    EXPECT_EQ(f.cls, Class<EJPEG>());
+    EXPECT_EQ(f.message, JpegError(JERR_SOF_UNSUPPORTED));
+
+    // Any other error by its own code: a marker length below its own size.
+    f = load(QByteArray::fromHex("FFD8FFDB0001"));
+    EXPECT_EQ(f.cls, Class<EJPEG>());
+    EXPECT_EQ(f.message, JpegError(JERR_BAD_LENGTH));
+
+    // A 12-bit file is beyond this library build.
+    QByteArray twelve = EncodeJpeg(Photo(16, 16, 1));
+    const qsizetype sof = twelve.indexOf(QByteArray::fromHex("FFC0"));
+    ASSERT_GT(sof, 0);
+    twelve[sof + 4] = 12;
+    f = load(twelve);
+    EXPECT_EQ(f.message, JpegError(JERR_BAD_PRECISION));
+}
+
+TEST_F(Decode, EmptyFileFailsOnlyWhenDecoded)
+{
+    TJPEGImage jpeg;
+    ASSERT_NO_THROW(jpeg.LoadFromFile(Put(QByteArray())));
+    const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+    EXPECT_EQ(f.cls, Class<EJPEG>());
+    EXPECT_EQ(f.message, JpegError(JERR_INPUT_EMPTY));
+}
+
+TEST_F(Decode, ArithmeticCodingIsReadButRefusedAtDecoding)
+{
+    for (const bool progressive : {false, true}) {
+        EncodeOptions o;
+        o.arithmetic = true;
+        o.progressive = progressive;
+        TJPEGImage jpeg;
+        ASSERT_NO_THROW(jpeg.LoadFromFile(Put(EncodeJpeg(Photo(40, 30, 3), o))));
+        EXPECT_EQ(jpeg.Width(), 40);
+        const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+        EXPECT_EQ(f.cls, Class<EJPEG>());
+        EXPECT_EQ(f.message, JpegError(JERR_ARITH_NOTIMPL));
+    }
+}
+
+TEST_F(Decode, ShortReadIsAStreamReadError)
+{
+    // Kernel attribute files claim a page of size and deliver a few bytes.
+    const QString path = QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled");
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly) || probe.size() <= probe.readAll().size())
+        GTEST_SKIP() << "no file here that reads shorter than its size";
+    TJPEGImage jpeg;
+    const Failure f = FailureOf([&] { jpeg.LoadFromFile(path); });
+    EXPECT_EQ(f.cls, Class<EReadError>());
+    EXPECT_EQ(f.message, QStringLiteral("Stream read error"));
+}
+
+TEST_F(Decode, FileTooLargeToCopyIsRefusedWithoutReading)
+{
+    const QString path = disc.Path(QStringLiteral("huge.jpg"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(static_cast<qint64>(kMaxFileBytes) + 1));  // sparse
+    file.close();
+    TJPEGImage jpeg;
+    const Failure f = FailureOf([&] { jpeg.LoadFromFile(path); });
+    EXPECT_EQ(f.cls, Class<EStreamError>());
+    EXPECT_EQ(f.message, QStringLiteral("Out of memory while expanding memory stream"));
+}
+
+// A header announcing a huge picture must fail at once and cleanly, without
+// allocating or decoding anything of that size.
+TEST_F(Decode, HostileHeadersFailCleanly)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (const int components : {1, 3}) {
+        for (const bool progressive : {false, true}) {
+            EncodeOptions o;
+            o.progressive = progressive;
+            const QByteArray bytes = test::WithFrameSize(EncodeJpeg(Photo(16, 16, components), o), 60000, 60000);
+            TJPEGImage jpeg;
+            ASSERT_NO_THROW(jpeg.LoadFromFile(Put(bytes)));
+            EXPECT_EQ(jpeg.Width(), 60000);
+            const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+            EXPECT_EQ(f.cls, Class<EOutOfResources>()) << components << progressive;
+            EXPECT_EQ(f.message, QStringLiteral("Out of system resources"));
+        }
+    }
+    EXPECT_LT(clock.elapsed(), 5000);
+}
+
+TEST_F(Decode, HostileProgressiveFileHitsTheWorkingMemoryBound)
+{
+    // The bitmap (about 0.9 GB) would be allowed; the coefficient store of a
+    // full-resolution progressive file this size is not.
+    EncodeOptions o;
+    o.progressive = true;
+    o.subsample = false;
+    const QByteArray bytes = test::WithFrameSize(EncodeJpeg(Photo(16, 16, 3), o), 18000, 17800);
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(Put(bytes));
+    const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+    EXPECT_EQ(f.cls, Class<EOutOfMemory>());
+    EXPECT_EQ(f.message, QStringLiteral("Out of memory"));
+}
+
+TEST_F(Decode, HeaderFactsComeFromTheFile)
+{
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(Put(EncodeJpeg(Photo(33, 17, 3))));
+    EXPECT_EQ(jpeg.Width(), 33);
+    EXPECT_EQ(jpeg.Height(), 17);
+    EXPECT_FALSE(jpeg.Grayscale());
+    EXPECT_FALSE(jpeg.ProgressiveEncoding());
+
+    EncodeOptions o;
+    o.progressive = true;
+    jpeg.LoadFromFile(Put(EncodeJpeg(Photo(8, 9, 1), o)));
+    EXPECT_EQ(jpeg.Width(), 8);
+    EXPECT_EQ(jpeg.Height(), 9);
+    EXPECT_TRUE(jpeg.Grayscale());
+    EXPECT_TRUE(jpeg.ProgressiveEncoding());
+}
+
+TEST_F(Decode, DecodesOnceAndAgainOnlyAfterANewRead)
+{
+    const QString path = Put(EncodeJpeg(Photo(24, 24, 3)));
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(path);
+    const TBitmap first = jpeg.Bitmap();
+    EXPECT_EQ(jpeg.Bitmap().constBits(), first.constBits());
+    jpeg.LoadFromFile(path);
+    EXPECT_NE(jpeg.Bitmap().cacheKey(), first.cacheKey());
+    EXPECT_EQ(jpeg.Bitmap(), first);  // same pixels, decoded afresh
+}
+
+// Colour output must be exactly libjpeg's floating-point decode, stored blue first.
+void ExpectSameAsLibjpeg(const TBitmap& image, const test::Reference& ref)
+{
+    ASSERT_EQ(image.format(), QImage::Format_BGR888);
+    ASSERT_EQ(image.width(), ref.width);
+    ASSERT_EQ(image.height(), ref.height);
+    ASSERT_EQ(ref.components, 3);
+    int mismatches = 0;
+    for (int y = 0; y < ref.height; ++y) {
+        const uchar* row = image.constScanLine(y);
+        const std::uint8_t* want = ref.data.data() + static_cast<std::size_t>(y) * ref.width * 3;
+        for (int x = 0; x < ref.width; ++x)
+            mismatches += row[3 * x] != want[3 * x + 2] || row[3 * x + 1] != want[3 * x + 1] || row[3 * x + 2] != want[3 * x];
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(Decode, ColourPixelsEqualLibjpegsFloatDecode)
+{
+    struct Case {
+        int w, h;
+        EncodeOptions o;
+    };
+    EncodeOptions progressive;
+    progressive.progressive = true;
+    EncodeOptions full;
+    full.subsample = false;
+    full.restartRows = 2;
+    EncodeOptions low;
+    low.quality = 20;
+    low.progressive = true;
+    for (const Case& c : {Case{101, 67, {}}, Case{64, 48, progressive}, Case{37, 53, full}, Case{250, 3, low}}) {
+        const QByteArray bytes = EncodeJpeg(Photo(c.w, c.h, 3, static_cast<unsigned>(c.w)), c.o);
+        ExpectSameAsLibjpeg(DecodeBytes(bytes), ReferenceDecode(bytes, false));
+    }
+}
+
+void ExpectSameIndexed(const TBitmap& image, const test::Reference& ref)
+{
+    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
+    ASSERT_EQ(image.width(), ref.width);
+    ASSERT_EQ(image.height(), ref.height);
+    ASSERT_EQ(ref.components, 1);
+    ASSERT_EQ(image.colorCount(), static_cast<int>(ref.table.size()));
+    for (int i = 0; i < image.colorCount(); ++i)
+        EXPECT_EQ(image.color(i) & 0xFFFFFF, ref.table[static_cast<std::size_t>(i)]) << i;
+    int mismatches = 0;
+    for (int y = 0; y < ref.height; ++y)
+        mismatches += std::memcmp(image.constScanLine(y), ref.data.data() + static_cast<std::size_t>(y) * ref.width,
+                                  static_cast<std::size_t>(ref.width)) != 0;
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(Decode, GreyFilesBecomeIndexedWith236GreyLevelsOnEveryScreen)
+{
+    const QByteArray bytes = EncodeJpeg(Photo(70, 45, 1));
+    for (const int depth : {32, 24, 8}) {
+        ScreenDepthScope scope(depth);
+        const TBitmap image = DecodeBytes(bytes);
+        ASSERT_EQ(image.format(), QImage::Format_Indexed8) << depth;
+        ASSERT_EQ(image.colorCount(), 236);
+        EXPECT_EQ(image.color(0), qRgb(0, 0, 0));
+        EXPECT_EQ(image.color(235), qRgb(255, 255, 255));
+        for (int i = 1; i < 236; ++i) {
+            const QRgb c = image.color(i);
+            EXPECT_TRUE(qRed(c) == qGreen(c) && qGreen(c) == qBlue(c)) << i;
+            EXPECT_GT(qRed(c), qRed(image.color(i - 1))) << i;
+        }
+        ExpectSameIndexed(image, ReferenceDecode(bytes, true));
+    }
+}
+
+TEST_F(Decode, PaletteScreensGetIndexedColourFromLibjpegsQuantizer)
+{
+    ScreenDepthScope scope(8);
+    const QByteArray bytes = EncodeJpeg(Photo(60, 40, 3));
+    const TBitmap image = DecodeBytes(bytes);
+    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
+    const test::Reference ref = ReferenceDecode(bytes, true);
+    ASSERT_EQ(image.colorCount(), static_cast<int>(ref.table.size()));
+    EXPECT_LE(image.colorCount(), 236);
+    for (int i = 0; i < image.colorCount(); ++i)
+        EXPECT_EQ(image.color(i) & 0xFFFFFF, ref.table[static_cast<std::size_t>(i)]) << i;
+    for (int y = 0; y < ref.height; ++y)
+        EXPECT_EQ(std::memcmp(image.constScanLine(y), ref.data.data() + static_cast<std::size_t>(y) * ref.width,
+                              static_cast<std::size_t>(ref.width)), 0) << y;
+}
+
+TEST_F(Decode, TruncatedFilesDecodeAsFarAsTheirDataGoes)
+{
+    const QByteArray whole = EncodeJpeg(Photo(64, 64, 3));
+    const TBitmap full = DecodeBytes(whole);
+
+    const TBitmap half = DecodeBytes(whole.left(whole.size() / 2));
+    ASSERT_EQ(half.size(), full.size());
+    EXPECT_EQ(std::memcmp(half.constScanLine(0), full.constScanLine(0), 64 * 3), 0);
+    const uchar* last = half.constScanLine(63);
+    for (int i = 0; i < 64 * 3; ++i)
+        ASSERT_EQ(last[i], 128) << i;
+
+    // Cut right after the scan header: past the first block row, where the
+    // end-of-data marker is met, the picture is flat mid-grey.
+    const qsizetype sos = whole.indexOf(QByteArray::fromHex("FFDA"));
+    ASSERT_GT(sos, 0);
+    const qsizetype scanStart = sos + 2 + ((static_cast<uchar>(whole[sos + 2]) << 8) | static_cast<uchar>(whole[sos + 3]));
+    const TBitmap empty = DecodeBytes(whole.left(scanStart));
+    ASSERT_EQ(empty.size(), full.size());
+    for (int y = 24; y < 64; ++y)
+        for (int i = 0; i < 64 * 3; ++i)
+            ASSERT_EQ(empty.constScanLine(y)[i], 128) << y;
+}
+
+TEST_F(Decode, CorruptScanDataIsNoFailure)
+{
+    QByteArray bytes = EncodeJpeg(Photo(48, 48, 3));
+    const qsizetype sos = bytes.indexOf(QByteArray::fromHex("FFDA"));
+    for (qsizetype i = sos + 20; i < bytes.size() - 2; i += 7)
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    TBitmap image;
+    ASSERT_NO_THROW(image = DecodeBytes(bytes));
+    EXPECT_EQ(image.size(), QSize(48, 48));
+}
+
+TEST_F(Decode, FourComponentFilesAreShownAsColour)
+{
+    // Stored inverted (with the Adobe marker) and plain; both must give the
+    // same colours: pure red, then a dark blue-green.
+    struct Case {
+        std::vector<std::uint8_t> plain;  // C, M, Y, K (255 = full ink)
+        QRgb want;
+    };
+    for (const Case& c : {Case{{0, 255, 255, 0}, qRgb(255, 0, 0)}, Case{{200, 50, 0, 128}, qRgb(27, 102, 127)}}) {
+        for (const bool adobe : {true, false}) {
+            std::vector<std::uint8_t> stored = c.plain;
+            if (adobe)
+                for (auto& v : stored)
+                    v = static_cast<std::uint8_t>(255 - v);
+            EncodeOptions o;
+            o.adobe = adobe;
+            o.quality = 100;
+            const TBitmap image = DecodeBytes(EncodeJpeg(test::Solid(16, 16, stored), o));
+            ASSERT_EQ(image.format(), QImage::Format_BGR888);
+            const QRgb got = image.pixel(8, 8);
+            EXPECT_NEAR(qRed(got), qRed(c.want), 3) << adobe;
+            EXPECT_NEAR(qGreen(got), qGreen(c.want), 3) << adobe;
+            EXPECT_NEAR(qBlue(got), qBlue(c.want), 3) << adobe;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavelo
