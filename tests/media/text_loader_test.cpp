@@ -1,0 +1,249 @@
+// LoadTextFile and the views: what a user sees after a file is loaded.
+#include "app/errors.h"
+#include "content/paths.h"
+#include "media/plain_text.h"
+#include "media/text_view.h"
+#include "tests/fixture.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStringList>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tavelo {
+namespace {
+
+QStringList Lines(const QTextDocument* doc)
+{
+    QStringList lines;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        lines << b.text();
+    return lines;
+}
+
+TRichEditSettings RichEdit2Settings()
+{
+    TRichEditSettings s;
+    s.Alignment = TAlignment::taCenter;
+    s.WordWrap = false;
+    s.ScrollBars = TScrollStyle::ssBoth;
+    s.WantReturns = false;
+    s.Color = clInfoBk;
+    s.FontName = QStringLiteral("Monotype Corsiva");
+    s.FontHeightPx = 19;
+    s.FontColor = clBackground;
+    return s;
+}
+
+TRichEditSettings RichEdit1Settings()
+{
+    TRichEditSettings s;
+    s.Alignment = TAlignment::taCenter;
+    s.ReadOnly = true;
+    s.ScrollBars = TScrollStyle::ssVertical;
+    return s;
+}
+
+class TextLoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        disc.Enter();
+        view.Configure(RichEdit2Settings());
+    }
+    QStringList Load(const QByteArray& bytes, const QString& name = QStringLiteral("t.txt"))
+    {
+        disc.Write(name, bytes);
+        LoadTextFile(&view, name);
+        return Lines(view.document());
+    }
+    test::Disc disc;
+    TRichEdit view;
+};
+
+TEST_F(TextLoad, EveryLineEndConventionGivesTheSameLines)
+{
+    const QStringList expected{"one", "two", "", "three"};
+    EXPECT_EQ(Load("one\r\ntwo\r\n\r\nthree"), expected);
+    EXPECT_EQ(Load("one\ntwo\n\nthree"), expected);
+    EXPECT_EQ(Load("one\rtwo\r\rthree"), expected);
+    EXPECT_EQ(Load("one\rtwo\n\r\nthree"), expected);
+    // A break at the very end, whichever kind, is one final empty line.
+    EXPECT_EQ(Load("a\r"), (QStringList{"a", ""}));
+    EXPECT_EQ(Load("a\r\n"), (QStringList{"a", ""}));
+}
+
+TEST_F(TextLoad, PieceBoundariesDoNotSplitOrLoseAnything)
+{
+    // CR LF straddling the end of the first piece, and a file several pieces long.
+    QByteArray bytes(kReadPiece - 1, 'x');
+    bytes += "\r\n";
+    bytes += QByteArray(2 * kReadPiece, 'y');
+    bytes += "\r";
+    disc.Write("big.txt", bytes);
+    for (qsizetype piece : {qsizetype(1), qsizetype(7), kReadPiece}) {
+        const int fd = ::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(ReadWholeFile(fd, piece), bytes) << piece;
+        ::close(fd);
+    }
+    const QStringList lines = Load(bytes);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0].size(), kReadPiece - 1);
+    EXPECT_EQ(lines[1].size(), 2 * kReadPiece);
+    EXPECT_EQ(lines[2], QString());
+}
+
+TEST_F(TextLoad, PlainTextKeepsItsBytesAndTakesTheViewDefaults)
+{
+    const QByteArray text = "  {\\b not rtf}\t\\par  <b>x</b> &amp; ~!@#";
+    EXPECT_EQ(Load(text), QStringList{QString::fromLatin1(text)});
+    const QTextBlock block = view.document()->begin();
+    EXPECT_FALSE(block.blockFormat().hasProperty(QTextFormat::BlockAlignment));
+    EXPECT_EQ(view.document()->defaultTextOption().alignment(), Qt::AlignHCenter);
+    const QTextCharFormat chr = block.begin().fragment().charFormat();
+    EXPECT_FALSE(chr.hasProperty(QTextFormat::FontFamilies));
+    EXPECT_FALSE(chr.hasProperty(QTextFormat::ForegroundBrush));
+    EXPECT_EQ(view.document()->defaultFont().pointSize(), 14);  // 19 px at 96 dpi
+}
+
+TEST_F(TextLoad, EncodingsAllShowCyrillic)
+{
+    const QString lyric = QStringLiteral("Привет, мир\nЁлка");
+    const QByteArray utf8 = lyric.toUtf8();
+    const QByteArray cp1251("\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0\r\n\xa8\xeb\xea\xe0");
+    EXPECT_EQ(Load(cp1251).join('\n'), lyric);
+    EXPECT_EQ(Load(utf8).join('\n'), lyric);
+    EXPECT_EQ(Load("\xEF\xBB\xBF" + utf8).join('\n'), lyric);
+    QByteArray le("\xFF\xFE", 2), be("\xFE\xFF", 2);
+    for (QChar c : lyric) {
+        le += char(c.unicode() & 0xFF), le += char(c.unicode() >> 8);
+        be += char(c.unicode() >> 8), be += char(c.unicode() & 0xFF);
+    }
+    EXPECT_EQ(Load(le).join('\n'), lyric);
+    EXPECT_EQ(Load(be).join('\n'), lyric);
+    // Not UTF-8 after all (a lone lead byte, an overlong form): Windows-1251.
+    EXPECT_EQ(Load("\xd0\xff").join('\n'), QStringLiteral("Ря"));
+    EXPECT_EQ(Load("\xc0\xaf").join('\n'), QStringLiteral("А\u0407"));
+}
+
+TEST_F(TextLoad, NulBytesAreDroppedAndNothingAfterThemIsLost)
+{
+    EXPECT_EQ(Load(QByteArray("ab\0cd\r\0\nef", 10)), (QStringList{"abcd", "ef"}));
+    EXPECT_EQ(Load(QByteArray("\0", 1)), QStringList{""});
+}
+
+TEST_F(TextLoad, RtfIsRecognisedByContentNotByName)
+{
+    const QByteArray rtf = "{\\rtf1\\ansi {\\b Bold} text\\par}";
+    EXPECT_EQ(Load(rtf, "lyrics.txt"), QStringList{"Bold text"});
+    EXPECT_TRUE(view.document()->begin().begin().fragment().charFormat().font().bold());
+    EXPECT_EQ(Load("plain {\\b words}", "help.rtf"), QStringList{"plain {\\b words}"});
+    // Anything before "{\rtf" (a space, a mark) and it is plain text after all.
+    EXPECT_EQ(Load(" " + rtf), QStringList{QString::fromLatin1(" " + rtf)});
+    EXPECT_EQ(Load("{\\rt"), QStringList{"{\\rt"});
+}
+
+TEST_F(TextLoad, PlainTextSettingSkipsTheRtfAttempt)
+{
+    TRichEditSettings s = RichEdit2Settings();
+    s.PlainText = true;
+    view.Configure(s);
+    EXPECT_EQ(Load("{\\rtf1 x}"), QStringList{"{\\rtf1 x}"});
+}
+
+TEST_F(TextLoad, MissingFileOrFolderFailsAndLeavesTheViewAlone)
+{
+    Load("before");
+    for (const QString& path : {QStringLiteral("text\\album\\1.txt"), QStringLiteral("text")}) {
+        disc.MakeDir("text");
+        try {
+            LoadTextFile(&view, path);
+            ADD_FAILURE() << "no error for " << path.toStdString();
+        } catch (const EFOpenError& e) {
+            const int err = path == "text" ? EISDIR : ENOENT;
+            EXPECT_EQ(e.Message(), QStringLiteral("Cannot open file \"%1\". %2")
+                                       .arg(AbsoluteForMessage(path), SystemDescription(err)));
+        }
+        EXPECT_EQ(Lines(view.document()), QStringList{"before"});
+    }
+}
+
+TEST_F(TextLoad, EmptyFileEmptiesTheView)
+{
+    Load("something");
+    EXPECT_EQ(Load(""), QStringList{""});
+    EXPECT_TRUE(view.document()->isEmpty());
+}
+
+TEST_F(TextLoad, LoadReplacesTypingAndStartsAtTheTop)
+{
+    view.resize(313, 433);
+    view.show();
+    Load(QByteArray("line\n").repeated(300) + "last");
+    view.moveCursor(QTextCursor::End);
+    view.insertPlainText(QStringLiteral("typed by the user"));
+    view.moveCursor(QTextCursor::Start, QTextCursor::KeepAnchor);
+    QCoreApplication::processEvents();
+    ASSERT_GT(view.verticalScrollBar()->value(), 0);
+
+    EXPECT_EQ(Load("help\ntext"), (QStringList{"help", "text"}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.textCursor().position(), 0);
+    EXPECT_FALSE(view.textCursor().hasSelection());
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(view.document()->isUndoAvailable());  // undo cannot bring the old text back
+    EXPECT_FALSE(view.document()->isModified());
+}
+
+TEST_F(TextLoad, EnterInsertsNothingWhereReturnsAreNotWanted)
+{
+    const auto press = [](QWidget* w, int key, const QString& text) {
+        QKeyEvent ev(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(w, &ev);
+    };
+    Load("ab");
+    for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)})
+        press(&view, key, QStringLiteral("\r"));
+    press(&view, Qt::Key_X, QStringLiteral("x"));
+    EXPECT_EQ(Lines(view.document()), QStringList{"xab"});
+
+    TRichEditSettings s = RichEdit2Settings();
+    s.WantReturns = true;
+    view.Configure(s);
+    press(&view, Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_EQ(Lines(view.document()), (QStringList{"x", "ab"}));
+}
+
+TEST(TextViews, LongLineScrollsInRichEdit2AndWrapsInRichEdit1)
+{
+    test::Disc disc;
+    disc.Enter();
+    disc.Write("long.txt", QByteArray("word ").repeated(200));
+    TRichEdit edit1, edit2;
+    edit1.Configure(RichEdit1Settings());
+    edit2.Configure(RichEdit2Settings());
+    for (TRichEdit* v : {&edit1, &edit2}) {
+        v->resize(313, 281);
+        v->show();
+        LoadTextFile(v, "long.txt");
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(edit2.horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(edit1.horizontalScrollBar()->isVisible());
+    EXPECT_GT(edit1.document()->documentLayout()->documentSize().height(), 100);
+    EXPECT_TRUE(edit1.isReadOnly());
+    EXPECT_TRUE(edit1.textInteractionFlags() & Qt::TextSelectableByKeyboard);
+}
+
+}  // namespace
+}  // namespace tavelo
