@@ -17,3 +17,5 @@ add_library(tavelo_ui OBJECT
 )
 set_target_properties(tavelo_ui PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
 target_link_libraries(tavelo_ui PUBLIC tavelo_options tavelo_content tavelo_jpeg tavelo_text tavelo_launch)
+# form1.h includes the generated ui_form1.h; its users need the folder too.
+target_include_directories(tavelo_ui PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/tavelo_ui_autogen/include)

@@ -3,6 +3,8 @@
 #include "app/colors.h"
 #include "app/error_report.h"
 #include "app/panel.h"
+#include "media/image_box.h"
+#include "media/text_view.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -102,11 +104,33 @@ void TForm1::ApplyDescription()
         TreeView1->setPalette(t);
     }
 
-    // Start visibility of the description (uic does not hide children itself).
-    for (QWidget* w : {static_cast<QWidget*>(Panel2), static_cast<QWidget*>(RichEdit1), static_cast<QWidget*>(RichEdit2),
-                       static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2), static_cast<QWidget*>(Button3),
-                       static_cast<QWidget*>(Button4), static_cast<QWidget*>(Button5)})
-        w->setVisible(false);
+    // The text views.
+    {
+        TRichEditSettings group;
+        group.Alignment = TAlignment::taCenter;
+        group.ReadOnly = true;
+        group.WordWrap = true;
+        group.ScrollBars = TScrollStyle::ssVertical;
+        group.Color = clWindow;
+        group.FontName = QStringLiteral("MS Sans Serif");
+        group.FontHeightPx = 11;
+        group.FontColor = clWindowText;
+        RichEdit1->Configure(group);
+
+        TRichEditSettings lyrics;
+        lyrics.Alignment = TAlignment::taCenter;
+        lyrics.ReadOnly = false;
+        lyrics.WordWrap = false;
+        lyrics.ScrollBars = TScrollStyle::ssBoth;
+        lyrics.WantReturns = false;
+        lyrics.Color = clInfoBk;
+        lyrics.FontName = QStringLiteral("Monotype Corsiva");
+        lyrics.FontHeightPx = 19;
+        lyrics.FontColor = clBackground;
+        RichEdit2->Configure(lyrics);
+        RichEdit1->setFocusPolicy(Qt::StrongFocus);
+        RichEdit2->setFocusPolicy(Qt::StrongFocus);
+    }
 
     for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(Image2), static_cast<QWidget*>(RadioGroup1),
                        static_cast<QWidget*>(Panel1), static_cast<QWidget*>(Panel2)})

@@ -10,7 +10,7 @@ TPanel::TPanel(QWidget* parent) : QFrame(parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-void TPanel::SetText(const QString& text)
+void TPanel::setText(const QString& text)
 {
     text_ = text;
     update();

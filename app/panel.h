@@ -10,11 +10,11 @@ namespace tavelo {
 
 class TPanel : public QFrame {
     Q_OBJECT
-    Q_PROPERTY(QString text READ Text WRITE SetText)
+    Q_PROPERTY(QString text READ text WRITE setText)
 public:
     explicit TPanel(QWidget* parent = nullptr);
-    const QString& Text() const { return text_; }
-    void SetText(const QString& text);
+    const QString& text() const { return text_; }
+    void setText(const QString& text);
     // The fill used in classic drawing; invalid = none (visual style).
     void SetClassicFill(const QColor& color);
 

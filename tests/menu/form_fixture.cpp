@@ -1,0 +1,62 @@
+#include "tests/menu/form_fixture.h"
+
+#include <cstdlib>
+
+namespace tavelo::test {
+
+FormOnDisc::FormOnDisc()
+{
+    disc.WriteJpeg(QStringLiteral("picture/1 red.jpg"), 64, 48, kRed);
+    disc.WriteJpeg(QStringLiteral("picture/2 green.jpg"), 48, 64, kGreen);
+    disc.WriteJpeg(QStringLiteral("picture/10 blue.jpg"), 50, 50, kBlue);
+    disc.WriteJpeg(QStringLiteral("about group/00 band.jpg"), 80, 40, kYellow);
+    disc.Write(QStringLiteral("about group/about.txt"), "The band.");
+    disc.Write(QStringLiteral("about disk/about.txt"), "The disc.");
+    disc.Write(QStringLiteral("help/help.txt"), "Help text.");
+    disc.Write(QStringLiteral("sound/A/1.mp3"), QByteArray("ID3\x03") + QByteArray(60, '\0'));
+    disc.Write(QStringLiteral("sound/A/2.mp3"), QByteArray("ID3\x03") + QByteArray(60, '\0'));
+    disc.Write(QStringLiteral("sound/B/3.mp3"), QByteArray("ID3\x03") + QByteArray(60, '\0'));
+    disc.Write(QStringLiteral("text/A/1.txt"), "Lyrics one");
+    disc.Write(QStringLiteral("text/A/2.txt"), "Lyrics two");
+    disc.Write(QStringLiteral("text/B/3.txt"), "Lyrics three");
+    disc.WriteJpeg(QStringLiteral("player/00 player.jpg"), 40, 40, kMagenta);
+    disc.Write(QStringLiteral("player/player.exe"), "#!/bin/sh\n");
+    disc.Write(QStringLiteral("player/playersetup.exe"), "#!/bin/sh\n");
+}
+
+FormOnDisc::~FormOnDisc()
+{
+    form_.reset();
+    InstallErrorReport(nullptr);
+}
+
+TForm1& FormOnDisc::Build(bool runTimer2)
+{
+    disc.Enter();
+    InstallErrorReport(&errors);
+    TForm1::Options options;
+    options.pause = [this](int ms) { pauses.push_back(ms); };
+    options.terminate = [this] { ++terminations; };
+    form_ = std::make_unique<TForm1>(options);
+    if (runTimer2)
+        form_->Timer2Timer();
+    return *form_;
+}
+
+unsigned CentreColour(const QImage& image)
+{
+    if (image.isNull())
+        return 0xFFFFFFFF;
+    return image.pixel(image.width() / 2, image.height() / 2) & 0xFFFFFF;
+}
+
+bool Near(unsigned a, unsigned b)
+{
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 40)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace tavelo::test

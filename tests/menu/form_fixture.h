@@ -1,0 +1,49 @@
+#pragma once
+// A window on a small fixture disc: three slides of distinct colours, two
+// albums, lyrics, pages, player files. Pauses and termination are recorded,
+// errors go to a recorder.
+
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "tests/fixture.h"
+
+#include <QColor>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace tavelo::test {
+
+struct ErrorRecorder : ErrorReport {
+    QStringList seen;
+    void Report(const QString& m) override { seen << m; }
+};
+
+inline constexpr unsigned kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00,
+                          kMagenta = 0xFF00FF, kCyan = 0x00FFFF;
+
+class FormOnDisc {
+public:
+    // Lays out the standard fixture disc; callers may change it before Build().
+    FormOnDisc();
+    ~FormOnDisc();
+
+    TForm1& Build(bool runTimer2 = true);
+    TForm1& Form() { return *form_; }
+
+    Disc disc;
+    ErrorRecorder errors;
+    std::vector<int> pauses;
+    int terminations = 0;
+
+private:
+    std::unique_ptr<TForm1> form_;
+};
+
+// The colour at the centre of a picture, as 0xRRGGBB.
+unsigned CentreColour(const QImage& image);
+// True when two colours are within a JPEG's tolerance of each other.
+bool Near(unsigned a, unsigned b);
+
+}  // namespace tavelo::test
