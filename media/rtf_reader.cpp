@@ -161,7 +161,7 @@ void Sanitize(QString& s)
 class Reader {
 public:
     Reader(QByteArrayView src, QTextDocument* doc)
-        : p_(src.data()), end_(src.data() + src.size()), doc_(doc), cursor_(doc)
+        : p_(src.data()), end_(src.data() + src.size()), cursor_(doc)
     {
     }
 
@@ -645,7 +645,6 @@ private:
 
     const char* p_;
     const char* end_;
-    QTextDocument* doc_;
     QTextCursor cursor_;
     bool done_ = false;
 

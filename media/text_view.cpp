@@ -95,7 +95,7 @@ void TRichEdit::Configure(const TRichEditSettings& settings)
     }
     if (settings.HideSelection) {
         pal.setColor(QPalette::Inactive, QPalette::Highlight, Qt::transparent);
-        pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Inactive, QPalette::Text));
+        pal.setBrush(QPalette::Inactive, QPalette::HighlightedText, QBrush(Qt::NoBrush));
     } else {
         pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
         pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));

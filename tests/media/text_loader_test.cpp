@@ -7,6 +7,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStringList>
@@ -243,6 +244,50 @@ TEST(TextViews, LongLineScrollsInRichEdit2AndWrapsInRichEdit1)
     EXPECT_GT(edit1.document()->documentLayout()->documentSize().height(), 100);
     EXPECT_TRUE(edit1.isReadOnly());
     EXPECT_TRUE(edit1.textInteractionFlags() & Qt::TextSelectableByKeyboard);
+}
+
+}  // namespace
+}  // namespace tavelo
+
+namespace tavelo {
+namespace {
+
+// Counts pixels close to c in the view's rendering.
+int PixelsLike(QWidget& w, const QColor& c)
+{
+    const QImage img = w.grab().toImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor p = img.pixelColor(x, y);
+            n += std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) + std::abs(p.blue() - c.blue()) < 40;
+        }
+    return n;
+}
+
+TEST(TextViews, SelectionIsNotDrawnWithoutFocusAndKeepsTextColours)
+{
+    test::Disc disc;
+    disc.Enter();
+    disc.Write("c.rtf", "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}\\fs40\\cf1 WWWWWWWW}");
+    TRichEdit view;
+    view.Configure(RichEdit2Settings());
+    view.resize(313, 200);
+    LoadTextFile(&view, "c.rtf");
+    view.selectAll();
+    const QColor highlight = view.palette().color(QPalette::Active, QPalette::Highlight);
+    EXPECT_EQ(PixelsLike(view, highlight), 0);
+    EXPECT_GT(PixelsLike(view, Qt::red), 20);
+    // Plain text keeps the view's own colour under a hidden selection.
+    disc.Write("p.txt", "WWWWWWWW");
+    LoadTextFile(&view, "p.txt");
+    view.selectAll();
+    EXPECT_GT(PixelsLike(view, ToQColor(clBackground)), 20);
+
+    TRichEditSettings s = RichEdit2Settings();
+    s.HideSelection = false;
+    view.Configure(s);
+    EXPECT_GT(PixelsLike(view, highlight), 100);
 }
 
 }  // namespace

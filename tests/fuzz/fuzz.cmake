@@ -1,0 +1,14 @@
+# libFuzzer targets; configure with -DTAVELO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++.
+# They compile the byte-handling sources themselves, so only they carry the
+# fuzzer and sanitizer instrumentation.
+set(TAVELO_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
+
+function(tavelo_add_fuzzer name)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE ${TAVELO_FUZZ_FLAGS})
+  target_link_options(${name} PRIVATE ${TAVELO_FUZZ_FLAGS})
+  target_link_libraries(${name} PRIVATE tavelo_options)
+endfunction()
+
+tavelo_add_fuzzer(rtf_fuzz tests/fuzz/rtf_fuzz.cpp media/rtf_reader.cpp media/codepage.cpp)
+tavelo_add_fuzzer(plain_text_fuzz tests/fuzz/plain_text_fuzz.cpp media/plain_text.cpp media/codepage.cpp)

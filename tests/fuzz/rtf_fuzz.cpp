@@ -1,0 +1,27 @@
+// Any bytes after "{\rtf" must read into a document without a fault.
+#include "media/rtf_reader.h"
+
+#include <QGuiApplication>
+#include <QTextDocument>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static QGuiApplication app(*argc, *argv);  // fonts need a GUI application
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    QByteArray rtf("{\\rtf1 ");
+    rtf.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QTextDocument doc;
+    tavelo::ReadRtf(rtf, &doc);
+    // Laying the text out touches every format the reader made.
+    doc.setTextWidth(300);
+    (void)doc.size();
+    return 0;
+}
