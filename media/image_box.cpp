@@ -42,16 +42,22 @@ QRect TImage::DestRect() const
 
 void TImage::Changed()
 {
+    UpdateCoverage();
+    update();
+}
+
+void TImage::UpdateCoverage()
+{
     // A picture that covers the whole box hides the parent: Qt may then skip
     // painting what lies behind. Otherwise the parent shows through.
-    setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull() && DestRect() == rect());
-    update();
+    setAttribute(Qt::WA_OpaquePaintEvent,
+                 !picture_.isNull() && !picture_.hasAlphaChannel() && DestRect() == rect());
 }
 
 void TImage::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull() && DestRect() == rect());
+    UpdateCoverage();
 }
 
 void TImage::paintEvent(QPaintEvent*)

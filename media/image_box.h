@@ -39,6 +39,7 @@ protected:
 
 private:
     void Changed();
+    void UpdateCoverage();
 
     TBitmap picture_;
     bool center_ = true;

@@ -250,7 +250,11 @@ public:
     {
         s_.data = data;
         s_.size = size;
-        Run(StepCreate);
+        // The destructor does not run for a constructor that throws.
+        if (!Protected(s_, StepCreate)) {
+            jpeg_destroy_decompress(&s_.cinfo);
+            Raise(s_.failure);
+        }
     }
     ~Decompressor() { jpeg_destroy_decompress(&s_.cinfo); }
     Decompressor(const Decompressor&) = delete;
