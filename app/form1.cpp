@@ -162,6 +162,21 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TForm1::changeEvent(QEvent* event)
+{
+    // Maximising leaves the client area as it is.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    QWidget::changeEvent(event);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (size() != QSize(688, 449))
+        resize(688, 449);
+}
+
 void TForm1::BindHandlers()
 {
     const auto bind = [this](QPushButton* b, void (TForm1::*handler)()) {

@@ -1,0 +1,248 @@
+// The window description and the application frame: every widget's geometry,
+// caption, font, colour, visibility and tab order; focus and keys; timers.
+
+#include "app/app_title.h"
+#include "app/errors.h"
+#include "app/colors.h"
+#include "app/timer.h"
+#include "media/image_box.h"
+#include "media/text_view.h"
+#include "tests/media/xdg_tree.h"
+#include "tests/menu/form_fixture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace tavelo;
+using namespace tavelo::test;
+
+namespace {
+
+const bool kXdgApplied = (XdgTree::ForThisProcess(), true);
+
+struct Row {
+    const char* name;
+    QRect geometry;
+    const char* caption;  // nullptr: no caption to check
+    bool visible;
+    const char* family;   // nullptr: the window's font
+    int pixels;
+    bool italic;
+};
+
+const Row kWidgets[] = {
+    {"Image1", {136, 8, 313, 433}, nullptr, true, nullptr, 11, false},
+    {"Image2", {136, 8, 313, 145}, nullptr, true, nullptr, 11, false},
+    {"RadioGroup1", {0, 0, 129, 449}, " Меню ", true, "Monotype Corsiva", 24, true},
+    {"Panel2", {0, 304, 129, 65}, "Panel2", false, nullptr, 11, false},
+    {"Panel1", {7, 408, 114, 41}, "Panel1", true, nullptr, 11, false},
+    {"BitBtn1", {7, 64, 97, 25}, "&Слайды", true, "Comic Sans MS", 16, false},
+    {"BitBtn2", {7, 32, 113, 25}, "&Тексты песен", true, "Comic Sans MS", 16, false},
+    {"BitBtn3", {7, 96, 81, 25}, "О &Группе", true, "Comic Sans MS", 16, false},
+    {"BitBtn4", {7, 128, 81, 25}, "О &Диске", true, "Comic Sans MS", 16, false},
+    {"BitBtn5", {7, 160, 97, 25}, "&Player", true, "Comic Sans MS", 16, false},
+    {"BitBtn6", {7, 192, 113, 25}, "&Помощь", true, "Comic Sans MS", 16, false},
+    {"BitBtn7", {15, 416, 97, 25}, "&Выход ", true, "Monotype Corsiva", 24, false},
+    {"TreeView1", {456, 8, 232, 441}, nullptr, true, "Monotype Corsiva", 19, false},
+    {"RichEdit1", {136, 160, 313, 281}, nullptr, false, "MS Sans Serif", 11, false},
+    {"RichEdit2", {136, 8, 313, 433}, nullptr, false, "Monotype Corsiva", 19, false},
+    {"Button1", {12, 312, 53, 25}, "<---", false, nullptr, 11, false},
+    {"Button2", {64, 312, 57, 25}, "--->", false, nullptr, 11, false},
+    {"Button3", {12, 336, 109, 25}, "Автопоказ", false, "Microsoft Sans Serif", 11, false},
+    {"Button4", {8, 312, 113, 25}, "Установить", false, nullptr, 11, false},
+    {"Button5", {8, 336, 113, 25}, "Запустить", false, nullptr, 11, false},
+};
+
+QString Caption(QWidget* w)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+        return g->title();
+    return w->property("text").toString();
+}
+
+void SendKey(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+}
+
+}  // namespace
+
+TEST(Window, EveryWidgetMatchesTheDescription)
+{
+    FormOnDisc fx;
+    TForm1& f = fx.Build();
+    EXPECT_EQ(f.size(), QSize(688, 449));
+    EXPECT_EQ(f.minimumSize(), QSize(688, 449));
+    EXPECT_EQ(f.maximumSize(), QSize(688, 449));
+    EXPECT_EQ(f.pos(), QPoint(186, 124));
+    EXPECT_EQ(f.palette().color(QPalette::Window), QColor(166, 202, 240));
+    EXPECT_EQ(f.font().family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(f.font().pixelSize(), 11);
+
+    QObjectList order;
+    for (const Row& row : kWidgets) {
+        auto* w = f.findChild<QWidget*>(QString::fromLatin1(row.name));
+        ASSERT_NE(w, nullptr) << row.name;
+        EXPECT_EQ(w->geometry(), row.geometry) << row.name;
+        EXPECT_EQ(!w->isHidden(), row.visible) << row.name;
+        if (row.caption) {
+            EXPECT_EQ(Caption(w), QString::fromUtf8(row.caption)) << row.name;
+        }
+        EXPECT_EQ(w->font().family(), row.family ? QString::fromUtf8(row.family) : QStringLiteral("MS Sans Serif")) << row.name;
+        if (qobject_cast<TRichEdit*>(w)) {
+            // Text views keep their default format in whole points (11 px is 8 pt, 19 px is 14 pt).
+            EXPECT_EQ(w->font().pointSize(), row.pixels == 11 ? 8 : 14) << row.name;
+        } else {
+            EXPECT_EQ(w->font().pixelSize(), row.pixels) << row.name;
+        }
+        EXPECT_EQ(w->font().italic(), row.italic) << row.name;
+        order << w;
+    }
+    // Stacking follows creation order: the image boxes lowest, Image2 over Image1.
+    const QObjectList children = f.children();
+    qsizetype last = -1;
+    for (QObject* w : order) {
+        const qsizetype at = children.indexOf(w);
+        EXPECT_GT(at, last) << w->objectName().toStdString();
+        last = at;
+    }
+    // Colours of their own.
+    EXPECT_EQ(f.TreeView1->palette().color(QPalette::Base), QColor(166, 202, 240));
+    EXPECT_EQ(f.TreeView1->palette().color(QPalette::Text), QColor::fromRgb(kDesktopBackgroundRgb));
+    EXPECT_EQ(f.TreeView1->indentation(), 24);
+    EXPECT_TRUE(f.TreeView1->rootIsDecorated());
+    EXPECT_EQ(f.BitBtn2->palette().color(QPalette::ButtonText), QColor(0, 0, 0));
+    EXPECT_EQ(f.RichEdit2->palette().color(QPalette::Base), ToQColor(clInfoBk));
+    EXPECT_EQ(f.RadioGroup1->font().weight(), QFont::Normal);
+}
+
+TEST(Window, FocusStartsOnSlidesAndTabFollowsTheDescription)
+{
+    FormOnDisc fx;
+    TForm1& f = fx.Build();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    f.activateWindow();
+    QApplication::processEvents();
+    f.BitBtn1->setFocus();  // the offscreen platform activates no window itself
+    const std::vector<QWidget*> cycle{f.BitBtn1, f.BitBtn2, f.BitBtn3,  f.BitBtn4, f.TreeView1,
+                                      f.BitBtn5, f.BitBtn6, f.BitBtn7, f.BitBtn1};
+    for (size_t i = 1; i < cycle.size(); ++i) {
+        SendKey(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), cycle[i]) << "step " << i;
+    }
+    SendKey(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.BitBtn7);
+    // The first widget in tab order that can take the focus is Slides.
+    QWidget* first = f.nextInFocusChain();
+    while (first != &f && !(first->focusPolicy() & Qt::TabFocus && first->isVisibleTo(&f)))
+        first = first->nextInFocusChain();
+    EXPECT_EQ(first, f.BitBtn1);
+}
+
+TEST(Window, EnterAndSpaceClickTheFocusedButton)
+{
+    FormOnDisc fx;
+    TForm1& f = fx.Build();
+    f.show();
+    SendKey(f.BitBtn1, Qt::Key_Return);
+    EXPECT_EQ(f.S.SlidesActive, 1);
+    SendKey(f.BitBtn1, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(f.S.SlidesActive, 0);
+    SendKey(f.BitBtn6, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    EXPECT_EQ(f.S.HelpActive, 1);
+    // Enter in the lyrics view inserts nothing.
+    f.RichEdit2->setPlainText(QStringLiteral("ab"));
+    SendKey(f.RichEdit2, Qt::Key_Return);
+    EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("ab"));
+}
+
+TEST(Window, ResizingLeavesTheClientAreaAndEditingALabelTouchesNoFile)
+{
+    FormOnDisc fx;
+    TForm1& f = fx.Build();
+    f.resize(900, 700);
+    EXPECT_EQ(f.size(), QSize(688, 449));
+    f.showMaximized();
+    QApplication::processEvents();
+    EXPECT_EQ(f.size(), QSize(688, 449));
+
+    QTreeWidgetItem* album = f.TreeView1->topLevelItem(0);
+    EXPECT_TRUE(album->flags() & Qt::ItemIsEditable);
+    album->setText(0, QStringLiteral("Renamed"));
+    EXPECT_TRUE(QDir(fx.disc.Path(QStringLiteral("sound/A"))).exists());
+    EXPECT_FALSE(QDir(fx.disc.Path(QStringLiteral("sound/Renamed"))).exists());
+}
+
+TEST(Window, ClassicDrawingFillsTheFrameAndPanels)
+{
+    FormOnDisc fx;
+    TForm1& styled = fx.Build();
+    EXPECT_FALSE(styled.ClassicDrawing());
+    EXPECT_FALSE(styled.RadioGroup1->autoFillBackground());
+}
+
+TEST(ApplicationTitle, FromTheProgramFileName)
+{
+    EXPECT_EQ(ApplicationTitleFromFileName(QStringLiteral("/media/cd/SETUP.EXE")), QStringLiteral("Setup"));
+    EXPECT_EQ(ApplicationTitleFromFileName(QStringLiteral("C:\\x\\Disc.Menu.exe")), QStringLiteral("Disc"));
+    EXPECT_EQ(ApplicationTitleFromFileName(QStringLiteral("/usr/bin/tavelo")), QStringLiteral("tavelo"));
+    EXPECT_EQ(ApplicationTitleFromFileName(QStringLiteral("ДИСК.exe")), QStringLiteral("Диск"));
+    EXPECT_EQ(ApplicationTitleFromFileName(QString(300, QLatin1Char('a'))).size(), 255);
+}
+
+TEST(Timer, SameValueChangesNothingDifferentValueRestarts)
+{
+    int ticks = 0;
+    TTimer t(10000, false);
+    t.SetOnTimer([&] { ++ticks; });
+    EXPECT_FALSE(t.Running());
+    t.SetEnabled(true);
+    EXPECT_TRUE(t.Running());
+    QThread::msleep(30);
+    const int before = t.RemainingTime();
+    t.SetEnabled(true);  // same value: the interval under way goes on
+    EXPECT_LE(t.RemainingTime(), before);
+    t.SetInterval(20000);  // a new value starts a fresh full interval
+    EXPECT_GT(t.RemainingTime(), 10000);
+    t.SetInterval(0);
+    EXPECT_FALSE(t.Running()) << "no ticks with interval 0";
+    t.SetInterval(5);
+    QElapsedTimer clock;
+    clock.start();
+    while (ticks == 0 && clock.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_GT(ticks, 0);
+    t.SetEnabled(false);
+    EXPECT_FALSE(t.Running());
+}
+
+TEST(Timer, ATickThatFailsIsReportedAndTheProgramGoesOn)
+{
+    ErrorRecorder rec;
+    InstallErrorReport(&rec);
+    int ticks = 0;
+    TTimer t(5, true);
+    t.SetOnTimer([&] {
+        ++ticks;
+        throw ETreeViewError(QStringLiteral("Invalid index"));
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (ticks < 2 && clock.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    InstallErrorReport(nullptr);
+    EXPECT_GE(ticks, 2);
+    ASSERT_GE(rec.seen.size(), 2);
+    EXPECT_EQ(rec.seen[0], QStringLiteral("Invalid index."));
+}
