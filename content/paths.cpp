@@ -93,7 +93,7 @@ Resolved ResolvePath(const QString& path)
     }
     QByteArray current = IsAbsolute(path) ? QByteArrayLiteral("/") : CurrentDirectoryNative();
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        const QByteArray exact = QFile::encodeName(parts[i]);
+        const QByteArray exact = parts[i].toUtf8();
         struct stat st {};
         QByteArray candidate = Join(current, exact);
         if (::stat(candidate.constData(), &st) != 0) {

@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -63,22 +65,28 @@ private:
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// Natural comparison of case-folded names: digit runs compare by value.
-int CompareNatural(const QString& a, const QString& b)
+inline char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+
+// Natural comparison, case-blind: ASCII letters fold here, other letters
+// arrive already folded. Digit runs compare by value.
+int CompareNatural(const QString& sa, const QString& sb)
 {
+    const char16_t* a = reinterpret_cast<const char16_t*>(sa.constData());
+    const char16_t* b = reinterpret_cast<const char16_t*>(sb.constData());
+    const qsizetype na = sa.size(), nb = sb.size();
     qsizetype i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const char16_t x = a[i].unicode(), y = b[j].unicode();
+    while (i < na && j < nb) {
+        const char16_t x = a[i], y = b[j];
         if (IsDigit(x) && IsDigit(y)) {
             qsizetype ie = i, je = j;
-            while (ie < a.size() && IsDigit(a[ie].unicode()))
+            while (ie < na && IsDigit(a[ie]))
                 ++ie;
-            while (je < b.size() && IsDigit(b[je].unicode()))
+            while (je < nb && IsDigit(b[je]))
                 ++je;
             qsizetype is = i, js = j;
-            while (is < ie - 1 && a[is] == QLatin1Char('0'))
+            while (is < ie - 1 && a[is] == u'0')
                 ++is;
-            while (js < je - 1 && b[js] == QLatin1Char('0'))
+            while (js < je - 1 && b[js] == u'0')
                 ++js;
             const qsizetype la = ie - is, lb = je - js;
             if (la != lb)
@@ -91,14 +99,15 @@ int CompareNatural(const QString& a, const QString& b)
             j = je;
             continue;
         }
-        if (x != y)
-            return x < y ? -1 : 1;
+        const char16_t fx = FoldAscii(x), fy = FoldAscii(y);
+        if (fx != fy)
+            return fx < fy ? -1 : 1;
         ++i;
         ++j;
     }
-    if (i < a.size())
+    if (i < na)
         return 1;
-    if (j < b.size())
+    if (j < nb)
         return -1;
     return 0;
 }
@@ -121,27 +130,63 @@ QString ListedFileName(const QString& fileName)
     return ApplyQuestionDigitRule(dot > 0 ? fileName.left(dot) : fileName);
 }
 
+namespace {
+
+// The comparison key of a name: the name itself when it is ASCII (folded
+// while comparing), else its Unicode case folding.
+QString SortKey(const QString& name)
+{
+    for (QChar c : name) {
+        if (c.unicode() >= 0x80)
+            return name.toCaseFolded();
+    }
+    return name;
+}
+
+// Entries to order: listed name, key, stored bytes (for ties), kind.
+struct Pending {
+    std::vector<QString> names;
+    std::vector<QString> keys;
+    std::vector<std::string> raw;
+    std::vector<unsigned char> folder;
+
+    void Add(QString name, std::string bytes, bool isFolder)
+    {
+        keys.push_back(SortKey(name));
+        names.push_back(std::move(name));
+        raw.push_back(std::move(bytes));
+        folder.push_back(isFolder ? 1 : 0);
+    }
+
+    std::vector<uint32_t> Order() const
+    {
+        std::vector<uint32_t> order(names.size());
+        for (uint32_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
+            if (folder[a] != folder[b])
+                return folder[a] > folder[b];
+            const int c = CompareNatural(keys[a], keys[b]);
+            if (c != 0)
+                return c < 0;
+            return raw[a] < raw[b];
+        });
+        return order;
+    }
+};
+
+}  // namespace
+
 void TShellTreeView::SortEntries(std::vector<Entry>& entries)
 {
-    struct Keyed {
-        QString folded;
-        QByteArray bytes;
-        Entry entry;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(entries.size());
+    Pending pending;
     for (Entry& e : entries)
-        keyed.push_back({e.name.toCaseFolded(), e.name.toUtf8(), std::move(e)});
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        if (a.entry.folder != b.entry.folder)
-            return a.entry.folder;
-        const int c = CompareNatural(a.folded, b.folded);
-        if (c != 0)
-            return c < 0;
-        return a.bytes < b.bytes;
-    });
-    for (size_t i = 0; i < keyed.size(); ++i)
-        entries[i] = std::move(keyed[i].entry);
+        pending.Add(e.name, e.name.toStdString(), e.folder);
+    std::vector<Entry> sorted;
+    sorted.reserve(entries.size());
+    for (uint32_t i : pending.Order())
+        sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
 }
 
 void TShellTreeView::SetRoot(const QString& text)
@@ -186,11 +231,11 @@ void TShellTreeView::Rebuild()
         return;
     }
     const qsizetype slash = folder_.lastIndexOf('/');
-    QString self = QFile::decodeName(slash >= 0 ? folder_.mid(slash + 1) : folder_);
+    QString self = QString::fromUtf8(slash >= 0 ? folder_.mid(slash + 1) : folder_);
     items.push_back({self.isEmpty() ? QStringLiteral("/") : self});
 
     BusyCursor busy;
-    std::vector<Entry> entries;
+    Pending pending;
     if (DIR* d = ::opendir(folder_.constData())) {
         const int dfd = ::dirfd(d);
         while (dirent* e = ::readdir(d)) {
@@ -206,15 +251,16 @@ void TShellTreeView::Rebuild()
             }
             if (folder ? !(objectTypes_ & otFolders) : !(objectTypes_ & otNonFolders))
                 continue;
-            const QString name = QFile::decodeName(QByteArray(n));
-            entries.push_back({folder ? ApplyQuestionDigitRule(name) : ListedFileName(name), folder});
+            std::string raw(n);
+            const QString name = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+            pending.Add(folder ? ApplyQuestionDigitRule(name) : ListedFileName(name), std::move(raw), folder);
         }
         ::closedir(d);
     }
-    SortEntries(entries);
-    items.reserve(entries.size() + 1);
-    for (Entry& e : entries)
-        items.push_back({std::move(e.name)});
+    const std::vector<uint32_t> order = pending.Order();
+    items.reserve(order.size() + 1);
+    for (uint32_t i : order)
+        items.push_back({std::move(pending.names[i])});
 }
 
 }  // namespace tavelo
