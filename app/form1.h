@@ -90,6 +90,7 @@ private:
     void DiscPageTail();
     void PlayerPageTail();
     void HelpPageTail();
+    void TextPageTail(int& shownFlag, const QString& path);
     void ShowSlide(int k);
     void ShowFirstPicture(class TImage* box, const QString& folder);
 

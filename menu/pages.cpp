@@ -39,28 +39,27 @@ void TForm1::GroupPageTail()
     }
 }
 
-void TForm1::DiscPageTail()
+// The disc and help pages: the text is loaded afresh at every opening.
+void TForm1::TextPageTail(int& shownFlag, const QString& path)
 {
-    if (S.DiscTextShown == 0) {
-        LoadTextFile(RichEdit2, QStringLiteral("about disk/about.txt"));
+    if (shownFlag == 0) {
+        LoadTextFile(RichEdit2, path);
         RichEdit2->setVisible(true);
-        S.DiscTextShown = 1;
+        shownFlag = 1;
     } else {
         RichEdit2->setVisible(false);
-        S.DiscTextShown = 0;
+        shownFlag = 0;
     }
+}
+
+void TForm1::DiscPageTail()
+{
+    TextPageTail(S.DiscTextShown, QStringLiteral("about disk/about.txt"));
 }
 
 void TForm1::HelpPageTail()
 {
-    if (S.HelpTextShown == 0) {
-        LoadTextFile(RichEdit2, QStringLiteral("help/help.txt"));
-        RichEdit2->setVisible(true);
-        S.HelpTextShown = 1;
-    } else {
-        RichEdit2->setVisible(false);
-        S.HelpTextShown = 0;
-    }
+    TextPageTail(S.HelpTextShown, QStringLiteral("help/help.txt"));
 }
 
 void TForm1::PlayerPageTail()
