@@ -9,7 +9,7 @@
 
 #include <QTreeWidget>
 
-#include <optional>
+#include <exception>
 
 namespace tavelo {
 
@@ -38,12 +38,12 @@ void TForm1::TreeView1GetSelectedIndex()
 
     // A song without lyrics still plays: the lyrics error is reported after
     // the song was started, and the view keeps what it showed.
-    std::optional<QString> lyricsError;
+    std::exception_ptr lyricsError;
     S.SongPath = QStringLiteral("text\\") + album + QStringLiteral("\\") + song + QStringLiteral(".txt");
     try {
         LoadTextFile(RichEdit2, S.SongPath);
-    } catch (const Exception& e) {
-        lyricsError = e.Message();
+    } catch (const Exception&) {
+        lyricsError = std::current_exception();
     }
 
     S.SongPath = QStringLiteral("sound\\") + album + QStringLiteral("\\") + song + QStringLiteral(".mp3");
@@ -54,14 +54,15 @@ void TForm1::TreeView1GetSelectedIndex()
         try {
             ExecuteFileRun(FileRun1);
         } catch (const Exception&) {
+            // Both failed: the lyrics error first, then the launch's.
             if (lyricsError)
-                ReportError(*lyricsError);
+                Guarded([&] { std::rethrow_exception(lyricsError); });
             throw;
         }
         FileRun1.Enabled = false;
     }
     if (lyricsError)
-        throw Exception(*lyricsError);
+        std::rethrow_exception(lyricsError);
 }
 
 }  // namespace tavelo

@@ -151,4 +151,12 @@ TEST(Songs, RefusedLaunchIsReportedOnceAndNotRetried)
     EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("Lyrics one"));
     f.TreeView1GetSelectedIndex();
     EXPECT_EQ(fx.errors.seen.size(), 1);
+
+    // Neither lyrics nor song: both are reported, the lyrics first.
+    QFile::remove(fx.disc.Path(QStringLiteral("sound/A/2.mp3")));
+    QFile::remove(fx.disc.Path(QStringLiteral("text/A/2.txt")));
+    Select(f, 0, 1);
+    ASSERT_EQ(fx.errors.seen.size(), 3);
+    EXPECT_TRUE(fx.errors.seen[1].startsWith(QStringLiteral("Cannot open file \""))) << fx.errors.seen[1].toStdString();
+    EXPECT_TRUE(fx.errors.seen[2].contains(QStringLiteral("2.mp3"))) << fx.errors.seen[2].toStdString();
 }
