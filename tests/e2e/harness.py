@@ -422,6 +422,18 @@ class Session:
             self.xdo("key", "--clearmodifiers", k)
             time.sleep(0.05)
 
+    def accel(self, keysym):
+        """Alt+letter. xdotool would map a missing letter onto a spare key
+        just for the press and undo that at once, racing the program's
+        re-reading of the keyboard map; a whole layout holding the letter
+        avoids that."""
+        layout = "ru" if keysym.startswith("Cyrillic_") else "us"
+        if getattr(self, "layout", "us") != layout:
+            self.x(["setxkbmap", "-display", self.display, layout])
+            self.layout = layout
+            time.sleep(0.5)
+        self.xdo("key", "--clearmodifiers", "alt+" + keysym)
+
     def alive(self):
         return self.app is not None and self.app.poll() is None
 

@@ -275,9 +275,9 @@ def scenario_slides(s):
         time.sleep(0.1)
     log("automatic changes", changes)
     check([c for _, c in changes] == [RED, GREEN], "automatic show went %s, expected red then green" % changes)
-    check(3.3 <= changes[0][0] <= 5.0, "first automatic change after %.2f s, expected about 4" % changes[0][0])
+    check(3.3 <= changes[0][0] <= 5.5, "first automatic change after %.2f s, expected about 4" % changes[0][0])
     gap = changes[1][0] - changes[0][0]
-    check(3.3 <= gap <= 5.0, "automatic changes %.2f s apart, expected about 4" % gap)
+    check(3.3 <= gap <= 5.5, "automatic changes %.2f s apart, expected about 4" % gap)
 
     # Opening another section stops the show: the player picture stays.
     s.click_widget(BITBTN[5])
@@ -319,11 +319,11 @@ def scenario_keyboard(s):
     expect_launch(s, 1, disc, "ALBUM A", "1 ONE")
 
     for n in (6, 5, 3, 4, 2, 1):
-        s.key("alt+" + ACCEL[n])
+        s.accel(ACCEL[n])
         expect_menu(s, n)
-    s.key("alt+" + ACCEL[1])
+    s.accel(ACCEL[1])
     expect_menu(s, None)
-    s.key("alt+" + ACCEL[7])
+    s.accel(ACCEL[7])
     code = s.wait_exit(10)
     check(code == 0, "Alt+exit ended with code %s" % code)
 
@@ -487,6 +487,7 @@ def writes_inside(strace_log, disc):
                 full = os.path.join(base or disc, path)
                 if inside(full):
                     found.append(line.strip())
+                    break
     return found
 
 
