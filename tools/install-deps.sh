@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev libjpeg62-turbo-dev libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev
   fonts-urw-base35 fonts-comic-neue fonts-liberation2
-  xvfb xdotool imagemagick x11-utils openbox procps file python3 strace
+  xvfb xdotool imagemagick x11-utils openbox procps file python3 strace x11-xkb-utils
 )
 
 missing=()

@@ -606,7 +606,28 @@ def scenario_resilience(s):
     check(s.wait_exit(10) == 0, "exit code not 0")
 
 
+def scenario_demo(s):
+    """The bundled demo disc: it starts without a single error box, shows its
+    first slide and albums, and the window's close request ends it with 0."""
+    demo = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo-disc"))
+    start(s, demo)
+    wid = s.main_window()
+    _, _, w, h, _ = s.geometry(wid)
+    check((w, h) == CLIENT_SIZE, "client area is %dx%d, expected 688x449" % (w, h))
+    time.sleep(0.5)
+    check(not s.boxes(), "the demo disc raised an error box")
+    shot = s.shot()
+    # The first slide is 640x480: its rectangle is not the window's sky blue.
+    centre = (IMAGE1[0] + IMAGE1[2] // 2, IMAGE1[1] + IMAGE1[3] // 2)
+    check(not near(shot.px(*centre), SKY_BLUE, 12), "no first slide in Image1")
+    check(len(tree_rows(shot)) == 2, "the demo disc's two albums are not listed")
+    s.x(["xdotool", "windowactivate", "--sync", str(s.window)], check_rc=False)
+    s.xdo("key", "alt+F4")
+    check(s.wait_exit(10) == 0, "close request did not end with code 0")
+
+
 SCENARIOS = {
+    "demo": scenario_demo,
     "startup": scenario_startup,
     "menu": scenario_menu,
     "slides": scenario_slides,
