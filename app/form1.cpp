@@ -96,8 +96,6 @@ void TForm1::ApplyDescription()
     // A fixed minimum spares the hidden header a font measurement at every
     // insertion, which would dominate building a large catalogue.
     TreeView1->header()->setMinimumSectionSize(1);
-    TreeView1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    TreeView1->setLineWidth(2);
     {
         QPalette t = TreeView1->palette();
         t.setColor(QPalette::Base, FixedColor(clSkyBlue));
