@@ -11,11 +11,13 @@
 
 namespace tavelo {
 
-QByteArray ReadWholeFile(int fd, qsizetype piece)
+std::optional<QByteArray> ReadWholeFile(int fd, qsizetype piece, qsizetype maxBytes)
 {
     QByteArray data;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && st.st_size < (qsizetype(1) << 31))
+    if (::fstat(fd, &st) == 0 && st.st_size > maxBytes)
+        return std::nullopt;
+    if (st.st_size > 0 && st.st_size < (qsizetype(1) << 31))
         data.reserve(static_cast<qsizetype>(st.st_size));  // a hint only; the file may change
     piece = qMax<qsizetype>(piece, 1);
     for (;;) {
@@ -29,6 +31,8 @@ QByteArray ReadWholeFile(int fd, qsizetype piece)
         data.resize(old + (n > 0 ? n : 0));
         if (n <= 0)
             break;
+        if (data.size() > maxBytes)
+            return std::nullopt;
     }
     return data;
 }

@@ -14,7 +14,12 @@ inline constexpr qsizetype kReadPiece = 64 * 1024;
 
 // Reads fd to its end in pieces of at most piece bytes. A read that fails
 // ends the content there: what was read so far is returned, no error.
-QByteArray ReadWholeFile(int fd, qsizetype piece = kReadPiece);
+// Texts larger than this are refused rather than read: the window could not
+// lay them out in any useful time, and a hostile disc must not exhaust memory.
+inline constexpr qsizetype kMaxTextBytes = qsizetype(256) * 1024 * 1024;
+
+// Returns nullopt when the file holds more than maxBytes.
+std::optional<QByteArray> ReadWholeFile(int fd, qsizetype piece = kReadPiece, qsizetype maxBytes = kMaxTextBytes);
 
 // True when bytes are well-formed UTF-8 (no overlong forms, surrogates or
 // values past U+10FFFF).

@@ -120,7 +120,10 @@ void LoadTextFile(TRichEdit* view, const QString& path)
     {
         FileCloser closer(fd);
         try {
-            bytes = ReadWholeFile(fd);
+            std::optional<QByteArray> read = ReadWholeFile(fd);
+            if (!read)
+                throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
+            bytes = std::move(*read);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
         }

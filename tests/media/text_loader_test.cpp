@@ -94,9 +94,14 @@ TEST_F(TextLoad, PieceBoundariesDoNotSplitOrLoseAnything)
     for (qsizetype piece : {qsizetype(1), qsizetype(7), kReadPiece}) {
         const int fd = ::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY);
         ASSERT_GE(fd, 0);
-        EXPECT_EQ(ReadWholeFile(fd, piece), bytes) << piece;
+        EXPECT_EQ(ReadWholeFile(fd, piece), std::optional<QByteArray>(bytes)) << piece;
         ::close(fd);
     }
+    // A text past the size limit is refused, not cut short.
+    const int fd = ::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadWholeFile(fd, kReadPiece, bytes.size() - 1), std::nullopt);
+    ::close(fd);
     const QStringList lines = Load(bytes);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0].size(), kReadPiece - 1);
