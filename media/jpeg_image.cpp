@@ -28,6 +28,7 @@ struct Session {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr err;
     jpeg_source_mgr src;
+    jpeg_progress_mgr progress;
     std::jmp_buf jump;
     int failure;  // msg_code of the error exit
 
@@ -106,6 +107,20 @@ void SkipInput(j_decompress_ptr cinfo, long count)
     src->bytes_in_buffer -= static_cast<std::size_t>(count);
 }
 
+// A hostile progressive file can hold thousands of scans, each a pass over
+// the whole picture; past this many the decode is refused instead of taking
+// minutes. Real encoders write about ten.
+constexpr int kMaxScans = 1000;
+
+void ProgressMonitor(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor) {
+        auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+        if (d->input_scan_number > kMaxScans)
+            ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+    }
+}
+
 using Step = void (*)(Session&);
 
 // Runs one step; false when libjpeg's error exit ended it (code in failure).
@@ -129,6 +144,8 @@ void StepCreate(Session& s)
     // Bounds what a hostile header can make libjpeg allocate (progressive
     // coefficients, quantizer buffers); past it the decode fails instead.
     s.cinfo.mem->max_memory_to_use = static_cast<long>(kMaxDecoderMemory);
+    s.progress.progress_monitor = ProgressMonitor;
+    s.cinfo.progress = &s.progress;
     s.src.init_source = InitSource;
     s.src.fill_input_buffer = FillInput;
     s.src.skip_input_data = SkipInput;

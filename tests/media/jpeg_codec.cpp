@@ -53,6 +53,29 @@ QByteArray EncodeJpeg(const Pixels& pixels, const EncodeOptions& options)
         c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
     if (options.progressive)
         jpeg_simple_progression(&c);
+    std::vector<jpeg_scan_info> scans;
+    if (options.manyScans) {
+        jpeg_scan_info dc{};
+        dc.comps_in_scan = c.num_components;
+        for (int i = 0; i < c.num_components; ++i)
+            dc.component_index[i] = i;
+        scans.push_back(dc);
+        for (int comp = 0; comp < c.num_components; ++comp) {
+            for (int k = 1; k < 64; ++k) {
+                for (int al = 9; al >= 0; --al) {
+                    jpeg_scan_info ac{};
+                    ac.comps_in_scan = 1;
+                    ac.component_index[0] = comp;
+                    ac.Ss = ac.Se = k;
+                    ac.Ah = al == 9 ? 0 : al + 1;
+                    ac.Al = al;
+                    scans.push_back(ac);
+                }
+            }
+        }
+        c.scan_info = scans.data();
+        c.num_scans = static_cast<int>(scans.size());
+    }
     c.arith_code = options.arithmetic ? TRUE : FALSE;
     c.restart_in_rows = options.restartRows;
     jpeg_start_compress(&c, TRUE);

@@ -228,6 +228,26 @@ TEST_F(Decode, HostileProgressiveFileHitsTheWorkingMemoryBound)
     EXPECT_EQ(f.message, QStringLiteral("Out of memory"));
 }
 
+TEST_F(Decode, FileWithThousandsOfScansIsRefused)
+{
+    // Each scan of a progressive file is a pass over the picture; a file with
+    // thousands of them is refused rather than decoded for minutes.
+    EncodeOptions o;
+    o.manyScans = true;
+    const QByteArray bytes = EncodeJpeg(Photo(16, 16, 3), o);
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(Put(bytes));
+    EXPECT_TRUE(jpeg.ProgressiveEncoding());
+    const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+    EXPECT_EQ(f.cls, Class<EJPEG>());
+    EXPECT_EQ(f.message, QStringLiteral("JPEG error #%1").arg(JERR_BAD_PROGRESSION));
+    // An ordinary progressive file is far below the limit.
+    o.manyScans = false;
+    o.progressive = true;
+    jpeg.LoadFromFile(Put(EncodeJpeg(Photo(16, 16, 3), o)));
+    EXPECT_EQ(jpeg.Bitmap().width(), 16);
+}
+
 TEST_F(Decode, HeaderFactsComeFromTheFile)
 {
     TJPEGImage jpeg;
