@@ -22,8 +22,14 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  log="$(mktemp -t tavelo-apt.XXXXXX)"
+  if ! { $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "apt-get failed; the whole log is $log" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  echo "Installed."
 else
   echo "All build and test packages are installed."
 fi
