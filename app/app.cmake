@@ -5,6 +5,7 @@ add_library(tavelo_ui OBJECT
   app/timer.h app/timer.cpp
   app/message_box_report.h app/message_box_report.cpp
   app/panel.h app/panel.cpp
+  app/radio_group.h app/radio_group.cpp
   app/tree_view.h app/tree_view.cpp
   app/form1.ui app/form1.h app/form1.cpp
   app/icons.qrc

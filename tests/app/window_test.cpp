@@ -11,6 +11,7 @@
 #include "tests/menu/form_fixture.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QThread>
@@ -184,12 +185,31 @@ TEST(Window, ResizingLeavesTheClientAreaAndEditingALabelTouchesNoFile)
     EXPECT_FALSE(QDir(fx.disc.Path(QStringLiteral("sound/Renamed"))).exists());
 }
 
-TEST(Window, ClassicDrawingFillsTheFrameAndPanels)
+TEST(Window, VisualStyleShowsTheWindowColourClassicDrawingFillsFrameAndPanels)
 {
-    FormOnDisc fx;
-    TForm1& styled = fx.Build();
-    EXPECT_FALSE(styled.ClassicDrawing());
-    EXPECT_FALSE(styled.RadioGroup1->autoFillBackground());
+    const auto colourAt = [](QWidget* w, QPoint p) { return w->grab().toImage().pixelColor(p); };
+    const QColor sky(166, 202, 240);
+    {
+        FormOnDisc fx;
+        TForm1& f = fx.Build();
+        f.show();
+        EXPECT_FALSE(f.ClassicDrawing());
+        EXPECT_EQ(colourAt(f.RadioGroup1, {60, 200}), sky);
+        EXPECT_EQ(colourAt(f.Panel1, {5, 5}), sky);
+    }
+    const QString style = QApplication::style()->name();
+    QApplication::setStyle(QStringLiteral("windows"));
+    {
+        FormOnDisc fx;
+        TForm1& f = fx.Build();
+        f.show();
+        f.Panel2->setVisible(true);
+        EXPECT_TRUE(f.ClassicDrawing());
+        EXPECT_EQ(colourAt(f.RadioGroup1, {60, 200}), QColor(192, 220, 192));
+        EXPECT_EQ(colourAt(f.Panel1, {5, 5}), ToQColor(clInfoBk, f.Panel1->palette()));
+        EXPECT_EQ(colourAt(f.Panel2, {5, 5}), QColor(192, 192, 192));
+    }
+    QApplication::setStyle(style);
 }
 
 TEST(ApplicationTitle, FromTheProgramFileName)
