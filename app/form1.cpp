@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/app_title.h"
 #include "app/colors.h"
 #include "app/error_report.h"
 #include "app/panel.h"
@@ -10,12 +11,10 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QStyle>
 #include <QThread>
-#include <QHeaderView>
 #include <QTreeWidget>
-
-#include "app/app_title.h"
 
 namespace tavelo {
 
@@ -24,6 +23,26 @@ namespace {
 TColor ParseColor(const QVariant& v, bool* ok)
 {
     return static_cast<TColor>(v.toString().toUInt(ok, 16));
+}
+
+// A colour the description gives a widget (property name), or fallback.
+TColor DescribedColor(const QWidget* w, const char* name, TColor fallback)
+{
+    bool ok = false;
+    const TColor c = ParseColor(w->property(name), &ok);
+    return ok ? c : fallback;
+}
+
+// A text view's settings: behaviour from the caller, font and colours from
+// the description.
+TRichEditSettings ViewSettings(const QWidget* view, TRichEditSettings s)
+{
+    s.Alignment = TAlignment::taCenter;
+    s.Color = DescribedColor(view, "color", clWindow);
+    s.FontName = view->font().family();
+    s.FontHeightPx = std::abs(view->property("fontHeight").toInt());
+    s.FontColor = DescribedColor(view, "fontColor", clWindowText);
+    return s;
 }
 
 void SetTextColor(QWidget* w, const QColor& c)
@@ -72,7 +91,7 @@ void TForm1::ApplyDescription()
     }
 
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, FixedColor(clSkyBlue));
+    pal.setColor(QPalette::Window, FixedColor(DescribedColor(this, "color", clSkyBlue)));
     setPalette(pal);
     setAutoFillBackground(true);
 
@@ -80,11 +99,11 @@ void TForm1::ApplyDescription()
     // show; classic drawing fills them with their own colours.
     if (classic_) {
         QPalette g = RadioGroup1->palette();
-        g.setColor(QPalette::Window, FixedColor(clMoneyGreen));
+        g.setColor(QPalette::Window, ToQColor(DescribedColor(RadioGroup1, "color", clMoneyGreen), g));
         RadioGroup1->setPalette(g);
         RadioGroup1->setAutoFillBackground(true);
-        Panel1->SetClassicFill(ToQColor(clInfoBk, Panel1->palette()));
-        Panel2->SetClassicFill(FixedColor(clSilver));
+        for (TPanel* panel : {Panel1, Panel2})
+            panel->SetClassicFill(ToQColor(DescribedColor(panel, "color", clSilver), panel->palette()));
     }
     RadioGroup1->setAlignment(Qt::AlignLeft);
 
@@ -98,38 +117,30 @@ void TForm1::ApplyDescription()
     TreeView1->header()->setMinimumSectionSize(1);
     {
         QPalette t = TreeView1->palette();
-        t.setColor(QPalette::Base, FixedColor(clSkyBlue));
-        t.setColor(QPalette::Window, FixedColor(clSkyBlue));
+        const QColor back = ToQColor(DescribedColor(TreeView1, "color", clSkyBlue), t);
+        t.setColor(QPalette::Base, back);
+        t.setColor(QPalette::Window, back);
         // Selection not drawn while the catalogue has no focus.
-        t.setColor(QPalette::Inactive, QPalette::Highlight, FixedColor(clSkyBlue));
+        t.setColor(QPalette::Inactive, QPalette::Highlight, back);
         t.setColor(QPalette::Inactive, QPalette::HighlightedText, t.color(QPalette::Active, QPalette::Text));
         TreeView1->setPalette(t);
     }
 
-    // The text views.
+    // The text views: the group text is read-only and wraps; the large view
+    // is editable, never wraps, and Enter inserts nothing in it.
     {
         TRichEditSettings group;
-        group.Alignment = TAlignment::taCenter;
         group.ReadOnly = true;
         group.WordWrap = true;
         group.ScrollBars = TScrollStyle::ssVertical;
-        group.Color = clWindow;
-        group.FontName = QStringLiteral("MS Sans Serif");
-        group.FontHeightPx = 11;
-        group.FontColor = clWindowText;
-        RichEdit1->Configure(group);
+        RichEdit1->Configure(ViewSettings(RichEdit1, group));
 
         TRichEditSettings lyrics;
-        lyrics.Alignment = TAlignment::taCenter;
         lyrics.ReadOnly = false;
         lyrics.WordWrap = false;
         lyrics.ScrollBars = TScrollStyle::ssBoth;
         lyrics.WantReturns = false;
-        lyrics.Color = clInfoBk;
-        lyrics.FontName = QStringLiteral("Monotype Corsiva");
-        lyrics.FontHeightPx = 19;
-        lyrics.FontColor = clBackground;
-        RichEdit2->Configure(lyrics);
+        RichEdit2->Configure(ViewSettings(RichEdit2, lyrics));
         RichEdit1->setFocusPolicy(Qt::StrongFocus);
         RichEdit2->setFocusPolicy(Qt::StrongFocus);
     }
