@@ -92,6 +92,7 @@ private:
     void HelpPageTail();
     void TextPageTail(int& shownFlag, const QString& path);
     void ShowSlide(int k);
+    void ShowListedPicture(class TImage* box, const QString& folder, int position);
     void ShowFirstPicture(class TImage* box, const QString& folder);
 
     void BuildSongs(QStringList& errors);

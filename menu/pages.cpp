@@ -15,12 +15,19 @@ const QString kPlayerFolder = QStringLiteral("\\player\\");
 const QString kPictureFolder = QStringLiteral("\\picture\\");
 }  // namespace
 
-void TForm1::ShowFirstPicture(TImage* box, const QString& folder)
+// Shows the picture at a position of a folder's listing: the lister is
+// re-rooted there for the name and given back its root afterwards.
+void TForm1::ShowListedPicture(TImage* box, const QString& folder, int position)
 {
     S.SavedListRoot = ShellTreeView2.Root();
     ShellTreeView2.SetRoot(S.BaseDir + folder);
-    ShowJpegFile(box, S.BaseDir + folder + ShellTreeView2.Items[1].Text + QStringLiteral(".jpg"));
+    ShowJpegFile(box, S.BaseDir + folder + ShellTreeView2.Items[position].Text + QStringLiteral(".jpg"));
     ShellTreeView2.SetRoot(S.SavedListRoot);
+}
+
+void TForm1::ShowFirstPicture(TImage* box, const QString& folder)
+{
+    ShowListedPicture(box, folder, 1);
 }
 
 void TForm1::GroupPageTail()

@@ -3,7 +3,6 @@
 
 #include "app/form1.h"
 #include "media/image_box.h"
-#include "media/jpeg_image.h"
 
 namespace tavelo {
 
@@ -32,10 +31,7 @@ void TForm1::SlidesPageTail()
 
 void TForm1::ShowSlide(int k)
 {
-    S.SavedListRoot = ShellTreeView2.Root();
-    ShellTreeView2.SetRoot(S.BaseDir + kPictureFolder);
-    ShowJpegFile(Image1, S.BaseDir + kPictureFolder + ShellTreeView2.Items[k].Text + QStringLiteral(".jpg"));
-    ShellTreeView2.SetRoot(S.SavedListRoot);
+    ShowListedPicture(Image1, kPictureFolder, k);
     Pause(kSlidePause);
 }
 
