@@ -10,6 +10,7 @@ add_library(tavelo_ui OBJECT
   app/form1.ui app/form1.h app/form1.cpp
   app/icons.qrc
   menu/state.h
+  menu/folders.h
   menu/startup.cpp
   menu/section_menu.cpp
   menu/slide_show.cpp

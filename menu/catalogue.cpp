@@ -4,14 +4,13 @@
 #include "app/error_report.h"
 #include "app/errors.h"
 #include "app/form1.h"
+#include "menu/folders.h"
 
 #include <QTreeWidget>
 
 namespace tavelo {
 
 namespace {
-
-const QString kSoundFolder = QStringLiteral("\\sound\\");
 
 // The node at a flat position (every node in display order, from 0), found by
 // skipping whole albums rather than visiting every song.

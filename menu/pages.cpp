@@ -1,6 +1,7 @@
 // The group, disc, help and player pages.
 
 #include "app/form1.h"
+#include "menu/folders.h"
 #include "media/file_run.h"
 #include "media/image_box.h"
 #include "media/jpeg_image.h"
@@ -8,12 +9,6 @@
 #include "media/text_view.h"
 
 namespace tavelo {
-
-namespace {
-const QString kGroupFolder = QStringLiteral("\\about group\\");
-const QString kPlayerFolder = QStringLiteral("\\player\\");
-const QString kPictureFolder = QStringLiteral("\\picture\\");
-}  // namespace
 
 // Shows the picture at a position of a folder's listing: the lister is
 // re-rooted there for the name and given back its root afterwards.

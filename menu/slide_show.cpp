@@ -2,13 +2,13 @@
 // the picture folder, as the files-only lister saw them at start-up.
 
 #include "app/form1.h"
+#include "menu/folders.h"
 #include "media/image_box.h"
 
 namespace tavelo {
 
 namespace {
 constexpr int kSlidePause = 200;
-const QString kPictureFolder = QStringLiteral("\\picture\\");
 }  // namespace
 
 void TForm1::SlidesPageTail()

@@ -5,6 +5,7 @@
 #include "app/error_report.h"
 #include "app/errors.h"
 #include "app/form1.h"
+#include "menu/folders.h"
 #include "media/image_box.h"
 #include "media/jpeg_image.h"
 #include "media/text_view.h"
@@ -12,10 +13,6 @@
 #include <new>
 
 namespace tavelo {
-
-namespace {
-const QString kPictureFolder = QStringLiteral("\\picture\\");
-}  // namespace
 
 void TForm1::StartFirstSlide()
 {
