@@ -66,7 +66,14 @@ TForm1::TForm1(const Options& options, QWidget* parent) : QWidget(parent), optio
         Guarded([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The handlers use members that are gone before the widgets are; nothing
+    // a widget says while it is torn down may reach them.
+    TreeView1->disconnect(this);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->disconnect(this);
+}
 
 void TForm1::ApplyDescription()
 {
