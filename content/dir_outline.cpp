@@ -4,6 +4,6 @@
 
 namespace tavelo {
 
-TDirectoryOutline::TDirectoryOutline() : directory_(CurrentDirectoryLowered()) {}
+TDirectoryOutline::TDirectoryOutline() : directory_(RememberStartDirectory()) {}
 
 }  // namespace tavelo

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include <map>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +18,119 @@
 #include <vector>
 
 namespace tavelo {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at p (1..4), or 0 when the bytes there
+// are not one (overlong forms, surrogates and values past U+10FFFF are not).
+int ValidSequence(const unsigned char* p, const unsigned char* end, char32_t* cp)
+{
+    const unsigned char b = p[0];
+    int n = 0;
+    char32_t c = 0, min = 0;
+    if (b < 0x80) {
+        *cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        n = 2, c = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3, c = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4, c = b & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (end - p < n)
+        return 0;
+    for (int i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    *cp = c;
+    return n;
+}
+
+}  // namespace
+
+QString DecodeName(const char* bytes, qsizetype size)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    const auto* end = p + size;
+    bool plain = true;
+    for (const auto* q = p; q < end; ++q) {
+        if (*q >= 0x80 || *q == '\\') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain)
+        return QString::fromLatin1(bytes, size);
+    QString out;
+    out.reserve(size);
+    while (p < end) {
+        char32_t cp = 0;
+        const int n = ValidSequence(p, end, &cp);
+        if (n == 0 || cp == U'\\') {
+            out += QChar(static_cast<char16_t>(0xDC00 + *p));
+            ++p;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            out += QChar(QChar::highSurrogate(cp));
+            out += QChar(QChar::lowSurrogate(cp));
+        } else {
+            out += QChar(static_cast<char16_t>(cp));
+        }
+        p += n;
+    }
+    return out;
+}
+
+QByteArray EncodeName(const QString& name)
+{
+    bool escaped = false;
+    for (QChar c : name) {
+        if (c.isSurrogate()) {
+            escaped = true;
+            break;
+        }
+    }
+    if (!escaped)
+        return name.toUtf8();
+    QByteArray out;
+    out.reserve(name.size() * 3);
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && QChar::isLowSurrogate(name[i + 1].unicode())) {
+            out += QString(name.constData() + i, 2).toUtf8();
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out += static_cast<char>(c - 0xDC00);
+        } else if (c == kEscapedBackslash) {
+            out += '\\';
+        } else {
+            out += QString(QChar(c)).toUtf8();
+        }
+    }
+    return out;
+}
+
+QString DisplayName(QString name)
+{
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && QChar::isLowSurrogate(name[i + 1].unicode()))
+            ++i;  // a character outside the basic plane, not an escape
+        else if (c == kEscapedBackslash)
+            name[i] = QLatin1Char('\\');
+        else if (c >= 0xDC80 && c <= 0xDCFF)
+            name[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return name;
+}
 
 namespace {
 
@@ -40,6 +155,13 @@ QStringList SplitComponents(const QString& path)
 bool IsAbsolute(const QString& path)
 {
     return !path.isEmpty() && (path[0] == QLatin1Char('/') || path[0] == QLatin1Char('\\'));
+}
+
+// Start-up directory texts and the folders they stand for.
+std::map<QString, QByteArray>& StartDirectories()
+{
+    static std::map<QString, QByteArray> dirs;
+    return dirs;
 }
 
 QByteArray CurrentDirectoryNative()
@@ -72,7 +194,7 @@ std::optional<QByteArray> FindCaseBlind(const QByteArray& dir, const QString& na
         const QByteArray entry(e->d_name);
         if (entry == "." || entry == "..")
             continue;
-        if (QString::fromUtf8(entry).toCaseFolded() != folded)
+        if (DecodeName(entry).toCaseFolded() != folded)
             continue;
         if (!best || entry < *best)
             best = entry;
@@ -81,19 +203,47 @@ std::optional<QByteArray> FindCaseBlind(const QByteArray& dir, const QString& na
     return best;
 }
 
+// The start-up directory whose text begins path (the longest one), if any:
+// its folder and the length of the text.
+std::optional<std::pair<QByteArray, qsizetype>> StartDirectoryPrefix(const QString& path)
+{
+    std::optional<std::pair<QByteArray, qsizetype>> best;
+    for (const auto& [text, native] : StartDirectories()) {
+        if (!path.startsWith(text))
+            continue;
+        const qsizetype n = text.size();
+        const bool boundary = n == path.size() || text.endsWith(QLatin1Char('/')) ||
+                              path[n] == QLatin1Char('/') || path[n] == QLatin1Char('\\');
+        if (boundary && (!best || n > best->second))
+            best = std::make_pair(native, n);
+    }
+    return best;
+}
+
 }  // namespace
 
 Resolved ResolvePath(const QString& path)
 {
     Resolved r;
-    const QStringList parts = SplitComponents(path);
     if (path.isEmpty()) {
         r.error = ENOENT;
         return r;
     }
-    QByteArray current = IsAbsolute(path) ? QByteArrayLiteral("/") : CurrentDirectoryNative();
+    QByteArray current;
+    QStringList parts;
+    if (const auto start = StartDirectoryPrefix(path)) {
+        current = start->first;
+        parts = SplitComponents(path.mid(start->second));
+    } else {
+        current = IsAbsolute(path) ? QByteArrayLiteral("/") : CurrentDirectoryNative();
+        parts = SplitComponents(path);
+    }
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        const QByteArray exact = parts[i].toUtf8();
+        if (parts[i] == QLatin1String("..") || parts[i].contains(QChar(kEscapedBackslash))) {
+            r.error = ENOENT;
+            return r;
+        }
+        const QByteArray exact = EncodeName(parts[i]);
         struct stat st {};
         QByteArray candidate = Join(current, exact);
         if (::stat(candidate.constData(), &st) != 0) {
@@ -126,7 +276,7 @@ QString AbsoluteForMessage(const QString& path)
 {
     if (path.isEmpty())
         return path;
-    QString full = IsAbsolute(path) ? path : QFile::decodeName(CurrentDirectoryNative()) + QLatin1Char('/') + path;
+    QString full = IsAbsolute(path) ? path : DecodeName(CurrentDirectoryNative()) + QLatin1Char('/') + path;
     QString out;
     out.reserve(full.size());
     for (QChar c : full) {
@@ -136,7 +286,7 @@ QString AbsoluteForMessage(const QString& path)
             continue;
         out += c;
     }
-    return out;
+    return DisplayName(out);
 }
 
 QString SystemDescription(int err)
@@ -178,9 +328,16 @@ FileCloser::~FileCloser()
 
 QString CurrentDirectoryLowered()
 {
-    QString dir = QFile::decodeName(CurrentDirectoryNative()).toLower();
+    QString dir = DecodeName(CurrentDirectoryNative()).toLower();
     while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
         dir.chop(1);
+    return dir;
+}
+
+QString RememberStartDirectory()
+{
+    const QString dir = CurrentDirectoryLowered();
+    StartDirectories()[dir] = CurrentDirectoryNative();
     return dir;
 }
 

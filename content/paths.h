@@ -13,6 +13,19 @@
 
 namespace tavelo {
 
+// Names on the disc are bytes and need not be UTF-8. A name is decoded
+// losslessly: valid UTF-8 as its characters, every other byte as the lone
+// surrogate U+DC00+byte, so that encoding the text gives back the very bytes.
+// A backslash inside a name is escaped the same way (U+DC5C): it is part of
+// the name, never a separator, and such a name cannot be opened.
+QString DecodeName(const char* bytes, qsizetype size);
+inline QString DecodeName(const QByteArray& bytes) { return DecodeName(bytes.constData(), bytes.size()); }
+QByteArray EncodeName(const QString& name);
+inline constexpr char16_t kEscapedBackslash = 0xDC5C;
+// A decoded name or path as messages show it: an escaped backslash as "\",
+// any other escaped byte as the replacement character.
+QString DisplayName(QString name);
+
 struct Resolved {
     QByteArray native;  // the path as stored on the disc (absolute)
     int error = 0;      // errno-style cause when native is empty
@@ -20,11 +33,16 @@ struct Resolved {
 };
 
 // Resolves path against the current directory (relative paths) or the root.
-// An empty path fails with ENOENT.
+// A path that begins with the start-up directory's text (see
+// RememberStartDirectory) begins in the folder the program started in, however
+// lower-casing spelled it. An empty path, a ".." component and a component
+// holding an escaped backslash fail with ENOENT: no formed path climbs out of
+// the folder it was formed under.
 Resolved ResolvePath(const QString& path);
 
 // The path as the system would make it absolute, for messages: relative paths
-// are joined to the current directory, "\" becomes "/", runs collapse to one.
+// are joined to the current directory, "\" becomes "/", runs collapse to one,
+// names are shown as DisplayName shows them.
 // An empty path stays empty.
 QString AbsoluteForMessage(const QString& path);
 
@@ -51,5 +69,9 @@ private:
 // The start-up directory as the program keeps it: the current directory,
 // lower-cased, ending in "/" only at the root.
 QString CurrentDirectoryLowered();
+
+// Takes the start-up directory (CurrentDirectoryLowered) and remembers which
+// folder its text stands for, so paths formed from it resolve there.
+QString RememberStartDirectory();
 
 }  // namespace tavelo

@@ -200,43 +200,51 @@ void TShellTreeView::SetRoot(const QString& text)
     if (text.compare(QLatin1String("rfDesktop"), Qt::CaseInsensitive) == 0) {
         desktop_ = true;
         folder_.clear();
-        ok = true;
+        ok = Rebuild();
     } else if (!text.isEmpty()) {
         if (text.endsWith(QLatin1Char(':')))
             rootText_ += QLatin1Char('\\');
         const Resolved r = ResolvePath(rootText_);
         struct stat st {};
         if (r.ok() && ::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            const bool wasDesktop = desktop_;
+            const QByteArray wasFolder = folder_;
             desktop_ = false;
             folder_ = r.native;
-            ok = true;
+            // A folder that cannot be read is as wrong a root as a missing one.
+            ok = Rebuild();
+            if (!ok) {
+                desktop_ = wasDesktop;
+                folder_ = wasFolder;
+            }
         }
     }
 
+    if (ok)
+        return;
     const QString failedText = rootText_;
-    if (!ok)
-        rootText_ = previous;
+    rootText_ = previous;
     Rebuild();
-    if (!ok)
-        throw Exception(QStringLiteral("Error setting path: \"%1\"").arg(failedText));
+    throw Exception(QStringLiteral("Error setting path: \"%1\"").arg(DisplayName(failedText)));
 }
 
-void TShellTreeView::Rebuild()
+bool TShellTreeView::Rebuild()
 {
     auto& items = Items.items_;
     items.clear();
     if (desktop_) {
         // The desktop listing is never read by the program; leave it empty.
         items.push_back({QStringLiteral("Desktop")});
-        return;
+        return true;
     }
     const qsizetype slash = folder_.lastIndexOf('/');
-    QString self = QString::fromUtf8(slash >= 0 ? folder_.mid(slash + 1) : folder_);
+    QString self = DecodeName(slash >= 0 ? folder_.mid(slash + 1) : folder_);
     items.push_back({self.isEmpty() ? QStringLiteral("/") : self});
 
     BusyCursor busy;
     Pending pending;
-    if (DIR* d = ::opendir(folder_.constData())) {
+    DIR* d = ::opendir(folder_.constData());
+    if (d) {
         const int dfd = ::dirfd(d);
         while (dirent* e = ::readdir(d)) {
             const char* n = e->d_name;
@@ -252,7 +260,7 @@ void TShellTreeView::Rebuild()
             if (folder ? !(objectTypes_ & otFolders) : !(objectTypes_ & otNonFolders))
                 continue;
             std::string raw(n);
-            const QString name = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+            const QString name = DecodeName(raw.data(), static_cast<qsizetype>(raw.size()));
             pending.Add(folder ? ApplyQuestionDigitRule(name) : ListedFileName(name), std::move(raw), folder);
         }
         ::closedir(d);
@@ -261,6 +269,7 @@ void TShellTreeView::Rebuild()
     items.reserve(order.size() + 1);
     for (uint32_t i : order)
         items.push_back({std::move(pending.names[i])});
+    return d != nullptr;
 }
 
 }  // namespace tavelo

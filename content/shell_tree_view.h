@@ -37,8 +37,9 @@ public:
     unsigned ObjectTypes() const { return objectTypes_; }
     const QString& Root() const { return rootText_; }
     // Re-roots the lister (no-op when text equals Root, ASCII case-blind).
-    // On failure throws Exception "Error setting path: "%s"" after Root has
-    // gone back to its previous text and the previous folder was re-read.
+    // On failure (a folder that does not resolve or cannot be read) throws
+    // Exception "Error setting path: "%s"" after Root has gone back to its
+    // previous text and the previous folder was re-read.
     void SetRoot(const QString& text);
 
     TShellTreeItems Items;
@@ -52,7 +53,8 @@ public:
     static void SortEntries(std::vector<Entry>& entries);
 
 private:
-    void Rebuild();
+    // Reads the root folder; false when it cannot be read (listed as empty).
+    bool Rebuild();
 
     unsigned objectTypes_;
     QString rootText_ = QStringLiteral("rfDesktop");

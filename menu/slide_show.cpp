@@ -1,6 +1,7 @@
 // The slide show: previous, next and the automatic show over the pictures of
 // the picture folder, as the files-only lister saw them at start-up.
 
+#include "app/errors.h"
 #include "app/form1.h"
 #include "menu/folders.h"
 #include "media/image_box.h"
@@ -31,6 +32,10 @@ void TForm1::SlidesPageTail()
 
 void TForm1::ShowSlide(int k)
 {
+    // Position 0 is the folder itself: with no slides there is nothing to
+    // show, and the listing says so in its own words.
+    if (k < 1)
+        throw ETreeViewError(QStringLiteral("Invalid index"));
     ShowListedPicture(Image1, kPictureFolder, k);
     Pause(kSlidePause);
 }

@@ -3,9 +3,13 @@
 #include "app/errors.h"
 #include "tests/fixture.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tavelo;
 
@@ -123,4 +127,30 @@ TEST(Lister, DesktopStartAndColonRuleAndQuestionDigit)
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Error setting path: \"e:\\\""));
     }
+}
+
+TEST(Lister, AFolderThatCannotBeReadIsAPathError)
+{
+    test::Disc disc;
+    disc.Write(QStringLiteral("ok/a.jpg"), "");
+    disc.Write(QStringLiteral("locked/b.jpg"), "");
+    ASSERT_EQ(::chmod(QFile::encodeName(disc.Root()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(disc.Path(QStringLiteral("locked"))).constData(), 0311), 0);
+    // Root reads every folder; the check runs as nobody.
+    const uid_t uid = ::geteuid();
+    if (uid == 0)
+        ASSERT_EQ(::seteuid(65534), 0);
+    TShellTreeView v(otNonFolders);
+    v.SetRoot(disc.Root() + QStringLiteral("/ok/"));
+    const QString locked = disc.Root() + QStringLiteral("/locked/");
+    QString message;
+    try {
+        v.SetRoot(locked);
+    } catch (const Exception& e) {
+        message = e.Message();
+    }
+    if (uid == 0)
+        ASSERT_EQ(::seteuid(0), 0);
+    EXPECT_EQ(message, QStringLiteral("Error setting path: \"%1\"").arg(locked));
+    EXPECT_EQ(Names(v), QStringList{"a"});
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tavelo;
@@ -87,4 +88,66 @@ TEST(CurrentDirectoryLowered, LowerCaseNoFinalSeparator)
     ASSERT_EQ(::chdir("/"), 0);
     EXPECT_EQ(CurrentDirectoryLowered(), QStringLiteral("/"));
     ASSERT_EQ(::chdir(old.constData()), 0);
+}
+
+TEST(Names, BytesSurviveDecodingAndBackslashesStayInTheName)
+{
+    for (const QByteArray bytes : {QByteArray("\xFE"), QByteArray("\xFF"), QByteArray("a\\b"), QByteArray("Песня"),
+                                   QByteArray("x\xC3("), QByteArray("\xED\xA0\x80"), QByteArray("\xF0\x9F\x8E\xB5")}) {
+        EXPECT_EQ(EncodeName(DecodeName(bytes)), bytes) << bytes.toHex().constData();
+    }
+    EXPECT_NE(DecodeName(QByteArray("\xFE")), DecodeName(QByteArray("\xFF")));
+    EXPECT_EQ(DecodeName(QByteArray("Песня")), QStringLiteral("Песня"));
+    EXPECT_FALSE(DecodeName(QByteArray("a\\b")).contains(QLatin1Char('\\')));
+}
+
+TEST(Resolver, NothingClimbsOutOfTheFolderItWasFormedUnder)
+{
+    test::Disc disc;
+    disc.Write(QStringLiteral("secret.txt"), "x");
+    disc.Write(QStringLiteral("disc/sound/A/a.mp3"), "x");
+    disc.Write(QStringLiteral("disc/sound/A/..\\..\\..\\secret.txt"), "x");
+    ASSERT_EQ(::chdir(QFile::encodeName(disc.Path(QStringLiteral("disc"))).constData()), 0);
+    // The program's own paths never hold "..".
+    EXPECT_EQ(ResolvePath(QStringLiteral("sound\\A\\..\\..\\..\\secret.txt")).error, ENOENT);
+    EXPECT_EQ(ResolvePath(QStringLiteral("sound/..")).error, ENOENT);
+    // A listed name is one component, whatever it holds.
+    const QString listed = DecodeName(QByteArray("..\\..\\..\\secret.txt"));
+    EXPECT_EQ(ResolvePath(QStringLiteral("sound\\A\\") + listed).error, ENOENT);
+    EXPECT_TRUE(ResolvePath(QStringLiteral("sound\\A\\a.mp3")).ok());
+    ASSERT_EQ(::chdir("/"), 0);
+}
+
+// A table of start folders whose lower-cased text names another folder, or
+// none: paths formed on the start-up directory still lead into it.
+TEST(Resolver, StartDirectoryPrefixLeadsToTheFolderStartedIn)
+{
+    const struct {
+        QByteArray start, sibling;
+    } cases[] = {
+        {"Disc", "disc"},
+        {"\xC4\xB0STANBUL", ""},  // "İSTANBUL" lowers to "i̇stanbul"
+        {"d\xFF", "d\xFE"},       // not UTF-8; the sibling differs in that byte
+    };
+    for (const auto& c : cases) {
+        test::Disc disc;
+        const QByteArray root = QFile::encodeName(disc.Root()) + '/';
+        for (const QByteArray& dir : {c.start, c.sibling}) {
+            if (dir.isEmpty())
+                continue;
+            ASSERT_EQ(::mkdir(root + dir, 0755), 0);
+            ASSERT_EQ(::mkdir(root + dir + "/picture", 0755), 0);
+            QFile f(QFile::decodeName(root) + QStringLiteral("tmp"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(dir);
+            f.close();
+            ASSERT_EQ(::rename(root + "tmp", root + dir + "/picture/1.jpg"), 0);
+        }
+        ASSERT_EQ(::chdir(root + c.start), 0);
+        const QString base = RememberStartDirectory();
+        const Resolved r = ResolvePath(base + QStringLiteral("\\picture\\1.jpg"));
+        ASSERT_TRUE(r.ok()) << c.start.toHex().constData();
+        EXPECT_EQ(r.native, root + c.start + "/picture/1.jpg") << c.start.toHex().constData();
+        ASSERT_EQ(::chdir("/"), 0);
+    }
 }

@@ -144,6 +144,7 @@ QList<LaunchRecord> XdgTree::Launches() const
         rec.cwd = QFile::decodeName(fields.takeFirst());
         for (const QByteArray& a : fields)
             rec.args << QFile::decodeName(a);
+        rec.rawArgs = fields;
         out << rec;
     }
     return out;

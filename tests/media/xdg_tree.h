@@ -22,6 +22,7 @@ namespace tavelo::test {
 struct LaunchRecord {
     QString cwd;
     QStringList args;
+    QList<QByteArray> rawArgs;  // the same, as bytes
     long long pid = 0;  // the recorder's process
 };
 

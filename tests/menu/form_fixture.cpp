@@ -1,6 +1,10 @@
 #include "tests/menu/form_fixture.h"
 
+#include <QFile>
+
+#include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace tavelo::test {
 
@@ -41,6 +45,12 @@ TForm1& FormOnDisc::Build(bool runTimer2)
     if (runTimer2)
         form_->Timer2Timer();
     return *form_;
+}
+
+void RenameToBytes(const Disc& disc, const QString& from, const QByteArray& to)
+{
+    if (std::rename(QFile::encodeName(disc.Path(from)).constData(), (QFile::encodeName(disc.Root()) + '/' + to).constData()) != 0)
+        throw std::runtime_error("rename failed");
 }
 
 unsigned CentreColour(const QImage& image)

@@ -31,6 +31,7 @@ public:
 
     TForm1& Build(bool runTimer2 = true);
     TForm1& Form() { return *form_; }
+    void Destroy() { form_.reset(); }
 
     Disc disc;
     ErrorRecorder errors;
@@ -40,6 +41,9 @@ public:
 private:
     std::unique_ptr<TForm1> form_;
 };
+
+// Renames a file of the disc to a name given as bytes (names need not be UTF-8).
+void RenameToBytes(const Disc& disc, const QString& from, const QByteArray& to);
 
 // The colour at the centre of a picture, as 0xRRGGBB.
 unsigned CentreColour(const QImage& image);

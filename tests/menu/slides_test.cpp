@@ -100,6 +100,35 @@ TEST(SlideShow, CorruptSlideKeepsThePreviousPictureAndTheNewIndex)
     EXPECT_EQ(SlideShown(f), 3);
 }
 
+TEST(SlideShow, ListedNamesOpenExactlyTheFileListed)
+{
+    FormOnDisc fx;
+    // A name holding backslashes that would climb to help/evil.jpg, and two
+    // names that are not UTF-8 and differ in one byte.
+    fx.disc.MakeDir(QStringLiteral("picture/zz"));
+    fx.disc.WriteJpeg(QStringLiteral("picture/evil.jpg"), 8, 8, kCyan);
+    RenameToBytes(fx.disc, QStringLiteral("picture/evil.jpg"), "picture/zz\\..\\..\\help\\evil.jpg");
+    fx.disc.WriteJpeg(QStringLiteral("help/evil.jpg"), 8, 8, kCyan);
+    fx.disc.WriteJpeg(QStringLiteral("picture/fe.jpg"), 8, 8, kYellow);
+    RenameToBytes(fx.disc, QStringLiteral("picture/fe.jpg"), "picture/\xFE.jpg");
+    fx.disc.WriteJpeg(QStringLiteral("picture/ff.jpg"), 8, 8, kMagenta);
+    RenameToBytes(fx.disc, QStringLiteral("picture/ff.jpg"), "picture/\xFF.jpg");
+    TForm1& f = fx.Build();
+    ASSERT_EQ(f.S.SlideEntryCount, 7);
+    f.BitBtn1->click();
+    for (int i = 0; i < 3; ++i)
+        f.Button2->click();
+    EXPECT_EQ(SlideShown(f), 3) << "the climbing name opens nothing";
+    ASSERT_EQ(fx.errors.seen.size(), 1);
+    EXPECT_EQ(fx.errors.seen[0], QStringLiteral("Cannot open file \"%1/picture/zz\\..\\..\\help\\evil.jpg\". No such file or directory.")
+                                     .arg(f.S.BaseDir));
+    f.Button2->click();
+    EXPECT_TRUE(Near(CentreColour(f.Image1->Picture()), kYellow));
+    f.Button2->click();
+    EXPECT_TRUE(Near(CentreColour(f.Image1->Picture()), kMagenta));
+    EXPECT_EQ(fx.errors.seen.size(), 1);
+}
+
 TEST(SlideShow, AutomaticShowRunsUntilAnActivationOrExit)
 {
     FormOnDisc fx;
@@ -165,6 +194,11 @@ TEST(StartUp, EachGroupFailsAlone)
         ASSERT_EQ(fx.errors.seen.size(), 1);
         EXPECT_EQ(fx.errors.seen[0], QStringLiteral("Invalid index."));
         EXPECT_EQ(f.TreeView1->topLevelItemCount(), 2);
+        // No slides: Previous and Next have nothing to show, and no made-up name.
+        f.BitBtn1->click();
+        f.Button1->click();
+        f.Button2->click();
+        EXPECT_EQ(fx.errors.seen, QStringList(3, QStringLiteral("Invalid index.")));
     }
 }
 
