@@ -37,19 +37,28 @@ void ReportError(const QString& message)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+QString CurrentErrorMessage()
+{
+    try {
+        throw;
+    } catch (const Exception& e) {
+        return e.Message();
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
 bool Guarded(const std::function<void()>& fn)
 {
     try {
         fn();
         return true;
-    } catch (const Exception& e) {
-        ReportError(e.Message());
-    } catch (const std::bad_alloc&) {
-        ReportError(QStringLiteral("Out of memory"));
-    } catch (const std::exception& e) {
-        ReportError(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        ReportError(QStringLiteral("Unknown error"));
+        ReportError(CurrentErrorMessage());
     }
     return false;
 }

@@ -28,6 +28,11 @@ void InstallErrorReport(ErrorReport* report);
 // Reports one error message through the installed report (applies FinalMessage).
 void ReportError(const QString& message);
 
+// The message of the exception being handled; call only inside a catch
+// block. Every kind of failure gets one: the program's own errors their
+// message, running out of memory "Out of memory", anything else its text.
+QString CurrentErrorMessage();
+
 // Runs fn; any exception that escapes is reported and swallowed.
 // Returns true when fn ran to its end.
 bool Guarded(const std::function<void()>& fn);

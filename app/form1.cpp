@@ -190,6 +190,15 @@ void TForm1::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
+void TForm1::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        Timer2.SetHold(false);
+    }
+}
+
 void TForm1::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -224,6 +233,9 @@ void TForm1::BindHandlers()
             Guarded([this] { TreeView1GetSelectedIndex(); });
     });
 
+    // The songs are added only once the window is on screen: a tick that
+    // falls due before the first paint waits for it.
+    Timer2.SetHold(true);
     Timer2.SetOnTimer([this] { Timer2Timer(); });
     Timer3.SetOnTimer([this] { Timer3Timer(); });
     FileRun1.ActionList = &ActionList1;

@@ -66,6 +66,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -107,6 +108,7 @@ private:
 
     Options options_;
     bool classic_ = false;
+    bool painted_ = false;
 };
 
 }  // namespace tavelo

@@ -12,9 +12,26 @@ void MessageBoxReport::Report(const QString& finalMessage)
 {
     if (open_) {
         std::fprintf(stderr, "%s: %s\n", title_.toLocal8Bit().constData(), finalMessage.toLocal8Bit().constData());
+        if (!shown_.contains(finalMessage) && !queued_.contains(finalMessage) &&
+            shown_.size() + queued_.size() < kMaxBoxes)
+            queued_ << finalMessage;
         return;
     }
     open_ = true;
+    QString next = finalMessage;
+    for (;;) {
+        shown_ << next;
+        ShowBox(next);
+        if (queued_.isEmpty())
+            break;
+        next = queued_.takeFirst();
+    }
+    shown_.clear();
+    open_ = false;
+}
+
+void MessageBoxReport::ShowBox(const QString& finalMessage)
+{
     // A button held down must not stay pressed behind the box.
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
@@ -22,7 +39,6 @@ void MessageBoxReport::Report(const QString& finalMessage)
     QMessageBox box(QMessageBox::Critical, title_, finalMessage, QMessageBox::Ok, owner);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
-    open_ = false;
 }
 
 }  // namespace tavelo

@@ -1,12 +1,16 @@
 #pragma once
 // The program's error report: a modal critical box with the application
-// title and one OK button. Only one box is open at a time; an error that comes
-// while one is open (a tick or repaint inside the box's own loop) goes to
-// standard error instead, so failures that repeat cannot stack boxes.
+// title and one OK button. Only one box is open at a time. An error that comes
+// while one is open (a tick or repaint inside the box's own loop) waits in a
+// short queue and gets its box when the open one closes; a message already
+// shown or waiting in the same run of boxes is not queued again, and a run
+// holds a bounded number of boxes, so failures that repeat cannot build an
+// endless series.
 
 #include "app/error_report.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace tavelo {
 
@@ -16,9 +20,18 @@ public:
     void Report(const QString& finalMessage) override;
     bool BoxOpen() const { return open_; }
 
+    // At most this many boxes follow one another before the queue empties.
+    static constexpr int kMaxBoxes = 8;
+
+protected:
+    // Shows one box and returns when it is closed.
+    virtual void ShowBox(const QString& finalMessage);
+
 private:
     QString title_;
     bool open_ = false;
+    QStringList queued_;
+    QStringList shown_;  // this run of boxes, the open one included
 };
 
 }  // namespace tavelo

@@ -33,6 +33,18 @@ void TTimer::SetOnTimer(std::function<void()> handler)
     Update();
 }
 
+void TTimer::SetHold(bool hold)
+{
+    held_ = hold;
+    if (hold || !tickKept_)
+        return;
+    tickKept_ = false;
+    QTimer::singleShot(0, this, [this] {
+        if (enabled_ && interval_ > 0)
+            Tick();
+    });
+}
+
 void TTimer::Update()
 {
     timer_.stop();
@@ -46,6 +58,10 @@ void TTimer::Tick()
     // error box opened by the first one runs its own loop.
     if (inTick_ || !onTimer_)
         return;
+    if (held_) {
+        tickKept_ = true;
+        return;
+    }
     inTick_ = true;
     Guarded(onTimer_);
     inTick_ = false;

@@ -22,6 +22,10 @@ public:
     // Binding a handler restarts the timer, as any change does.
     void SetOnTimer(std::function<void()> handler);
 
+    // While held, a tick that falls due is kept back; releasing the hold
+    // delivers one kept tick at the next idle moment.
+    void SetHold(bool hold);
+
     bool Running() const { return timer_.isActive(); }
     int RemainingTime() const { return timer_.remainingTime(); }
 
@@ -33,6 +37,8 @@ private:
     int interval_;
     bool enabled_;
     bool inTick_ = false;
+    bool held_ = false;
+    bool tickKept_ = false;
     std::function<void()> onTimer_;
 };
 

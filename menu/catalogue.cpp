@@ -48,16 +48,17 @@ void TForm1::StartAlbumList()
 
 void TForm1::Timer2Timer()
 {
-    // An album that cannot be listed is reported and gets no songs; the rest
-    // of the catalogue is still built. Reports wait until the timer is off,
-    // so an error box's own loop cannot start the build a second time.
+    // The timer goes off before anything can fail, so nothing (not even an
+    // error box's own loop) can start the build a second time. An album that
+    // cannot be listed is reported and gets no songs; the rest of the
+    // catalogue is still built.
+    Timer2.SetEnabled(false);
     QStringList errors;
     try {
         BuildSongs(errors);
-    } catch (const Exception& e) {
-        errors << e.Message();
+    } catch (...) {
+        errors << CurrentErrorMessage();
     }
-    Timer2.SetEnabled(false);
     for (const QString& e : errors)
         ReportError(e);
 }

@@ -210,6 +210,8 @@ void TForm1::BitBtn7Click()
     AutoShowReset();
     Image1->setVisible(true);
     SlideControlsReset();
+    // The pause freezes the window: show the reset state before it.
+    repaint();
     Pause(kExitPause);
     if (options_.terminate)
         options_.terminate();

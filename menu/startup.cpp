@@ -10,7 +10,6 @@
 #include "media/jpeg_image.h"
 #include "media/text_view.h"
 
-#include <new>
 
 namespace tavelo {
 
@@ -47,10 +46,8 @@ void TForm1::FormCreate()
     const auto run = [&](void (TForm1::*step)()) {
         try {
             (this->*step)();
-        } catch (const Exception& e) {
-            errors << e.Message();
-        } catch (const std::bad_alloc&) {
-            errors << QStringLiteral("Out of memory");
+        } catch (...) {
+            errors << CurrentErrorMessage();
         }
     };
     run(&TForm1::StartFirstSlide);

@@ -4,6 +4,7 @@
 #include "app/app_title.h"
 #include "app/errors.h"
 #include "app/colors.h"
+#include "app/message_box_report.h"
 #include "app/timer.h"
 #include "media/image_box.h"
 #include "media/text_view.h"
@@ -14,10 +15,14 @@
 #include <QStyle>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QThread>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 using namespace tavelo;
 using namespace tavelo::test;
@@ -265,4 +270,141 @@ TEST(Timer, ATickThatFailsIsReportedAndTheProgramGoesOn)
     EXPECT_GE(ticks, 2);
     ASSERT_GE(rec.seen.size(), 2);
     EXPECT_EQ(rec.seen[0], QStringLiteral("Invalid index."));
+}
+
+TEST(Timer, ATickNeverRunsInsideAnotherTickOfTheSameTimer)
+{
+    int ticks = 0, depth = 0, deepest = 0;
+    TTimer t(5, true);
+    t.SetOnTimer([&] {
+        ++ticks;
+        deepest = std::max(deepest, ++depth);
+        if (ticks == 1) {
+            // An error box's own loop keeps delivering ticks meanwhile.
+            QElapsedTimer box;
+            box.start();
+            while (box.elapsed() < 60)
+                QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        --depth;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (ticks < 2 && clock.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    t.SetEnabled(false);
+    EXPECT_GE(ticks, 2);
+    EXPECT_EQ(deepest, 1);
+}
+
+namespace {
+// Boxes that "open" at once; what the test does while one is open runs inside.
+struct ScriptedBoxes : MessageBoxReport {
+    ScriptedBoxes() : MessageBoxReport(QStringLiteral("Tavelo")) {}
+    QStringList shown;
+    int open = 0, deepest = 0;
+    std::function<void(const QString&)> whileOpen;
+    void ShowBox(const QString& m) override
+    {
+        shown << m;
+        deepest = std::max(deepest, ++open);
+        if (whileOpen)
+            whileOpen(m);
+        --open;
+    }
+};
+}  // namespace
+
+TEST(ErrorReport, ErrorsWhileABoxIsOpenFollowInOrderOnceEachAndBounded)
+{
+    ScriptedBoxes r;
+    r.whileOpen = [&](const QString& m) {
+        if (m == QLatin1String("first.")) {
+            for (const char* e : {"second.", "first.", "second.", "third."})
+                r.Report(QString::fromLatin1(e));
+        }
+        if (m == QLatin1String("second."))
+            r.Report(QStringLiteral("first."));  // shown already in this run
+    };
+    r.Report(QStringLiteral("first."));
+    EXPECT_EQ(r.shown, (QStringList{"first.", "second.", "third."}));
+    EXPECT_EQ(r.deepest, 1) << "one box at a time";
+
+    // A failure with a new text at every tick cannot build an endless series.
+    r.shown.clear();
+    int n = 0;
+    r.whileOpen = [&](const QString&) {
+        for (int i = 0; i < 20; ++i)
+            r.Report(QString::number(n++));
+    };
+    r.Report(QStringLiteral("start"));
+    EXPECT_EQ(r.shown.size(), MessageBoxReport::kMaxBoxes);
+
+    // After the run the same text gets its box again.
+    r.shown.clear();
+    r.whileOpen = nullptr;
+    r.Report(QStringLiteral("first."));
+    EXPECT_EQ(r.shown, QStringList{"first."});
+}
+
+TEST(StartUp, SongsWaitUntilTheWindowIsPainted)
+{
+    FormOnDisc fx;
+    TForm1& f = fx.Build(false);
+    const auto songs = [&] { return f.TreeView1->topLevelItem(0)->childCount(); };
+    const auto wait = [](int ms, const std::function<bool()>& done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    // A start-up slower than Timer2's interval: its tick falls due before
+    // the window is shown.
+    wait(300, [] { return false; });
+    EXPECT_EQ(songs(), 0);
+
+    struct PaintSpy : QObject {
+        std::function<void()> onPaint;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint && onPaint)
+                onPaint();
+            return false;
+        }
+    } spy;
+    int songsAtFirstPaint = -1;
+    spy.onPaint = [&] {
+        if (songsAtFirstPaint < 0)
+            songsAtFirstPaint = songs();
+    };
+    f.installEventFilter(&spy);
+    f.show();
+    wait(3000, [&] { return songs() == 2; });
+    f.removeEventFilter(&spy);
+    EXPECT_EQ(songsAtFirstPaint, 0) << "the window is painted with the albums alone";
+    EXPECT_EQ(songs(), 2);
+    EXPECT_FALSE(f.Timer2.Enabled());
+}
+
+TEST(Window, TeardownReachesNoHandler)
+{
+    // An in-place edit still open when the window goes commits while the
+    // catalogue is destroyed; the song handler must not run on a half-gone form.
+    FormOnDisc fx;
+    TForm1& f = fx.Build();
+    f.show();
+    QTreeWidgetItem* song = f.TreeView1->topLevelItem(0)->child(0);
+    f.TreeView1->setCurrentItem(song);
+    int emitted = 0;
+    QObject::connect(f.TreeView1, &QTreeWidget::itemChanged, [&] { ++emitted; });
+    QApplication::setActiveWindow(&f);
+    f.TreeView1->editItem(song);
+    QApplication::processEvents();
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("2"));
+    fx.errors.seen.clear();
+    fx.Destroy();
+    EXPECT_EQ(emitted, 1) << "the edit was committed during teardown";
+    EXPECT_TRUE(fx.errors.seen.isEmpty());
 }

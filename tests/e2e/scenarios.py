@@ -421,10 +421,18 @@ def scenario_errors(s):
 def scenario_exit(s):
     disc = standard_disc(s)
     start(s, disc)
-    s.click_widget(BITBTN[6])
-    expect_menu(s, 6)
+    s.click_widget(BITBTN[1])
+    expect_menu(s, 1)
+    check(visible(s.shot(), BUTTON2), "slide controls not shown before exit")
     clicked = time.monotonic()
     s.click_widget(BITBTN[7])
+    # During the one-second pause the screen already shows the reset menu.
+    time.sleep(0.3)
+    during = s.shot()
+    check(s.alive() and time.monotonic() - clicked < 0.9, "the pause ended before the screenshot")
+    check(menu_state(during) == {n: (False, False) for n in range(1, 7)},
+          "menu during the exit pause is %s, expected nothing highlighted" % menu_state(during))
+    check(not any(visible(during, r) for r in (BUTTON1, BUTTON2, BUTTON3)), "slide controls shown during the exit pause")
     code = s.wait_exit(10)
     took = time.monotonic() - clicked
     log("exit button: code", code, "after %.2f s" % took)

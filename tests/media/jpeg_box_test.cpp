@@ -50,6 +50,10 @@ TEST(Placement, ExtendedPrecisionTruncationLosesAPixel)
     const QRect none = Place(1, 145, kImage2);
     EXPECT_EQ(none.width(), 0);
     EXPECT_TRUE(none.isEmpty());
+    // Here a product in plain double rounds up to a whole number; the
+    // extended-precision one stays below it.
+    EXPECT_EQ(Place(2, 433, kImage1).width(), 1);
+    EXPECT_EQ(Place(4, 433, kImage1).width(), 3);
 }
 
 TEST(Placement, FlagsOffAndDegenerateSizes)

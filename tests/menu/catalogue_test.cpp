@@ -4,7 +4,11 @@
 #include "tests/media/xdg_tree.h"
 #include "tests/menu/form_fixture.h"
 
+#include "content/paths.h"
+
 #include <QTreeWidget>
+
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -51,15 +55,34 @@ TEST(Catalogue, AlbumsAtStartSongsAtTheFirstTick)
     EXPECT_TRUE(fx.errors.seen.isEmpty());
 }
 
-TEST(Catalogue, AFileInTheSoundFolderIsReportedAndLaterAlbumsStillGetTheirSongs)
+TEST(Catalogue, EntriesThatCannotBeListedAreReportedAndLaterAlbumsStillGetTheirSongs)
 {
     FormOnDisc fx;
-    fx.disc.Write(QStringLiteral("sound/AA.mp3"), "x");  // sorts between A and B
+    // A folder whose name holds a backslash sorts between A and B and cannot
+    // be listed; a file in "sound" sorts after every folder.
+    fx.disc.Write(QStringLiteral("sound/Ax/4.mp3"), "x");
+    RenameToBytes(fx.disc, QStringLiteral("sound/Ax"), "sound/A\\x");
+    fx.disc.Write(QStringLiteral("sound/AA.mp3"), "x");
     TForm1& f = fx.Build();
-    EXPECT_EQ(Flat(f.TreeView1), (QStringList{"A", "  1", "  2", "B", "  3", "AA"}));
-    ASSERT_EQ(fx.errors.seen.size(), 1);
-    EXPECT_EQ(fx.errors.seen[0], QStringLiteral("Error setting path: \"%1\\sound\\AA\\\"").arg(f.S.BaseDir));
+    const QString ax = DecodeName(QByteArray("A\\x"));
+    EXPECT_EQ(Flat(f.TreeView1), (QStringList{"A", "  1", "  2", ax, "B", "  3", "AA"}));
+    EXPECT_EQ(fx.errors.seen, (QStringList{QStringLiteral("Error setting path: \"%1\\sound\\A\\x\\\"").arg(f.S.BaseDir),
+                                           QStringLiteral("Error setting path: \"%1\\sound\\AA\\\"").arg(f.S.BaseDir)}));
     EXPECT_FALSE(f.Timer2.Enabled());
+}
+
+TEST(Catalogue, AFailureOfAnyKindInTheSongBuildTurnsTheTimerOffAndIsReported)
+{
+    FormOnDisc fx;
+    TForm1& f = fx.Build(false);
+    QObject::connect(f.TreeView1->model(), &QAbstractItemModel::rowsInserted, f.TreeView1,
+                     [](const QModelIndex& parent, int, int) {
+                         if (parent.isValid())
+                             throw std::runtime_error("no room for songs");
+                     });
+    EXPECT_NO_THROW(f.Timer2Timer());
+    EXPECT_FALSE(f.Timer2.Enabled());
+    EXPECT_EQ(fx.errors.seen, QStringList{QStringLiteral("no room for songs.")});
 }
 
 TEST(Catalogue, NoSoundEntriesOrNoSoundFolder)
@@ -140,6 +163,49 @@ TEST(Songs, RenamedNodeUsesItsNewTextAndMissingLyricsStillPlay)
                 launches[1].args.last().endsWith(QStringLiteral("sound/A/9.mp3")));
     // Nothing on the disc was renamed.
     EXPECT_TRUE(QFile::exists(fx.disc.Path(QStringLiteral("sound/A/2.mp3"))));
+}
+
+TEST(Songs, ListedNamesOpenAndLaunchExactlyTheFileListed)
+{
+    FormOnDisc fx;
+    const QByteArray mp3 = QByteArray("ID3\x03") + QByteArray(60, '\0');
+    // A song whose name would climb to help/evil.*, and two songs whose names
+    // are not UTF-8 and differ in one byte.
+    fx.disc.MakeDir(QStringLiteral("sound/A/zz"));
+    fx.disc.MakeDir(QStringLiteral("text/A/zz"));
+    fx.disc.Write(QStringLiteral("sound/A/evil.mp3"), mp3);
+    RenameToBytes(fx.disc, QStringLiteral("sound/A/evil.mp3"), "sound/A/zz\\..\\..\\..\\help\\evil.mp3");
+    fx.disc.Write(QStringLiteral("help/evil.mp3"), mp3);
+    fx.disc.Write(QStringLiteral("help/evil.txt"), "outside");
+    for (const char* b : {"\xFE", "\xFF"}) {
+        const QByteArray name(b);
+        fx.disc.Write(QStringLiteral("sound/A/s.mp3"), mp3);
+        RenameToBytes(fx.disc, QStringLiteral("sound/A/s.mp3"), "sound/A/" + name + ".mp3");
+        fx.disc.Write(QStringLiteral("text/A/s.txt"), "lyrics " + name.toHex());
+        RenameToBytes(fx.disc, QStringLiteral("text/A/s.txt"), "text/A/" + name + ".txt");
+    }
+    TForm1& f = fx.Build();
+    ASSERT_EQ(f.TreeView1->topLevelItem(0)->childCount(), 6);  // zz, 1, 2, the climber, FE, FF
+    const XdgTree& xdg = XdgTree::ForThisProcess();
+    xdg.ClearLaunches();
+
+    for (const char* b : {"\xFE", "\xFF"}) {
+        const QByteArray name(b);
+        Select(f, 0, name == "\xFE" ? 4 : 5);
+        EXPECT_EQ(f.RichEdit2->toPlainText(), QString::fromLatin1("lyrics " + name.toHex()));
+        const auto launches = xdg.WaitForLaunches(name == "\xFE" ? 1 : 2);
+        ASSERT_EQ(launches.size(), name == "\xFE" ? 1 : 2);
+        EXPECT_TRUE(launches.back().rawArgs.last().endsWith("sound/A/" + name + ".mp3"));
+    }
+    EXPECT_TRUE(fx.errors.seen.isEmpty()) << fx.errors.seen.join(QLatin1Char('\n')).toStdString();
+
+    Select(f, 0, 3);
+    EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("lyrics ff"));
+    const QString climber = QStringLiteral("zz\\..\\..\\..\\help\\evil");
+    EXPECT_EQ(fx.errors.seen,
+              (QStringList{QStringLiteral("Cannot open file \"%1/text/A/%2.txt\". No such file or directory.").arg(fx.disc.Root(), climber),
+                           QStringLiteral("Cannot open \"%1/sound/A/%2.mp3\". No such file or directory.").arg(fx.disc.Root(), climber)}));
+    EXPECT_EQ(xdg.WaitForLaunches(3, 500).size(), 2) << "nothing outside the album was started";
 }
 
 TEST(Songs, RefusedLaunchIsReportedOnceAndNotRetried)
