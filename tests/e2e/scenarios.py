@@ -668,9 +668,9 @@ def caption_margins(shot, rect, scale):
 
 def scenario_highdpi(s):
     """The window on a screen of 192 pixels per inch: everything at twice the
-    size and place, every caption inside its button, the first slide drawn
-    from its full resolution into the screen's pixels, and no picture showing
-    beside the text view that covers it."""
+    size and place, its own icon, every caption inside its button, the first
+    slide drawn from its full resolution into the screen's pixels, and no
+    picture showing beside the text view that covers it."""
     scale = 2
     s.x(["xprop", "-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER", "Xft.dpi:\t192\n"])
     root = os.path.join(s.tmp, "disc")
@@ -683,6 +683,9 @@ def scenario_highdpi(s):
     left, _, top, _ = s.frame_extents(wid)
     check((x - left, y - top) == (FRAME_POS[0] * scale, FRAME_POS[1] * scale),
           "window frame at (%d, %d), expected twice (186, 124)" % (x - left, y - top))
+    # The window's icon travels inside the program.
+    icon = s.x(["xprop", "-id", str(wid), "_NET_WM_ICON"], check_rc=False)
+    check("Icon (16 x 16)" in icon, "the window has no 16 x 16 icon: %s" % icon[:80])
     time.sleep(0.7)
 
     # The captions keep a margin inside their buttons, highlighted or not.
