@@ -9,6 +9,8 @@ add_library(tavelo_ui OBJECT
   app/tree_view.h app/tree_view.cpp
   app/form1.ui app/form1.h app/form1.cpp
   app/icons.qrc
+  app/fonts.qrc
+  app/resources.h app/resources.cpp
   menu/state.h
   menu/folders.h
   menu/startup.cpp

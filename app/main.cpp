@@ -5,10 +5,10 @@
 #include "app/error_report.h"
 #include "app/form1.h"
 #include "app/message_box_report.h"
+#include "app/resources.h"
 #include "media/jpeg_image.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QIcon>
 #include <QScreen>
 
@@ -17,11 +17,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(true);
 
-    // The window names Windows fonts; these free ones stand in for them.
-    QFont::insertSubstitutions(QStringLiteral("Monotype Corsiva"), {QStringLiteral("Z003")});
-    QFont::insertSubstitutions(QStringLiteral("Comic Sans MS"), {QStringLiteral("Comic Neue")});
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("Liberation Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"), {QStringLiteral("Liberation Sans")});
+    tavelo::InstallResources();
 
     const QString title = tavelo::ApplicationTitleFromFileName(QCoreApplication::applicationFilePath());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/program32.png")));

@@ -6,6 +6,7 @@
 #include "media/rtf_reader.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -101,6 +102,18 @@ void TRichEdit::Configure(const TRichEditSettings& settings)
         pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     }
     setPalette(pal);
+}
+
+bool TRichEdit::event(QEvent* event)
+{
+    // The style draws the border one device pixel wide; on a high-density
+    // screen the rest of it would stay unpainted and let a picture under the
+    // view show through. The view's own colour goes there first.
+    if (event->type() == QEvent::Paint) {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Base));
+    }
+    return QTextEdit::event(event);
 }
 
 void TRichEdit::keyPressEvent(QKeyEvent* event)

@@ -38,6 +38,7 @@ public:
     const TRichEditSettings& Settings() const { return settings_; }
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libjpeg62-turbo-dev libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev
-  fonts-urw-base35 fonts-comic-neue fonts-liberation2
+  fonts-urw-base35 fonts-liberation2
   xvfb xdotool imagemagick x11-utils openbox procps file python3 strace x11-xkb-utils
 )
 

@@ -5,6 +5,7 @@
 #include "app/errors.h"
 #include "app/colors.h"
 #include "app/message_box_report.h"
+#include "app/resources.h"
 #include "app/timer.h"
 #include "media/image_box.h"
 #include "media/text_view.h"
@@ -16,6 +17,8 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QRawFont>
+#include <QStyleOptionButton>
 #include <QThread>
 #include <QTreeWidget>
 
@@ -213,6 +216,75 @@ TEST(Window, VisualStyleShowsTheWindowColourClassicDrawingFillsFrameAndPanels)
         EXPECT_EQ(colourAt(f.RadioGroup1, {60, 200}), QColor(192, 220, 192));
         EXPECT_EQ(colourAt(f.Panel1, {5, 5}), ToQColor(clInfoBk, f.Panel1->palette()));
         EXPECT_EQ(colourAt(f.Panel2, {5, 5}), QColor(192, 192, 192));
+    }
+    QApplication::setStyle(style);
+}
+
+// Caption buttons, their base width and their highlighted width (0: never
+// highlighted).
+struct CaptionRow {
+    const char* name;
+    int base;
+    int highlighted;
+};
+
+const CaptionRow kCaptions[] = {
+    {"BitBtn1", 97, 130},  {"BitBtn2", 113, 129}, {"BitBtn3", 81, 129}, {"BitBtn4", 81, 129},
+    {"BitBtn5", 97, 130},  {"BitBtn6", 113, 129}, {"BitBtn7", 97, 0},   {"Button1", 53, 0},
+    {"Button2", 57, 0},    {"Button3", 109, 0},   {"Button4", 113, 0},  {"Button5", 113, 0},
+};
+
+// Empty when the caption fits its button as it is now: every letter comes
+// from the button's own face (no wider stand-in) and the label lies within
+// the area the style lays it out in.
+std::string CaptionMisfit(QPushButton* b)
+{
+    const QFont font = b->font();
+    const QRawFont face = QRawFont::fromFont(font);
+    QString text = b->text();
+    text.remove(QLatin1Char('&'));
+    for (QChar c : text) {
+        if (!c.isSpace() && !face.supportsCharacter(c))
+            return "no '" + QString(c).toStdString() + "' in " + face.familyName().toStdString();
+    }
+    QStyleOptionButton option;
+    option.initFrom(b);
+    option.text = b->text();
+    const QRect area = b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b);
+    // The label is centred in that area; its letters must lie inside the button.
+    const QFontMetrics metrics(font);
+    const int width = metrics.size(Qt::TextShowMnemonic, b->text()).width();
+    const QRect ink = metrics.tightBoundingRect(text);
+    const double baseline = area.top() + (area.height() - metrics.ascent() - metrics.descent()) / 2.0 + metrics.ascent();
+    if (width > area.width() || baseline + ink.top() < 0 || baseline + ink.bottom() >= b->height())
+        return std::to_string(width) + " wide label, letters from " + std::to_string(baseline + ink.top()) + " to " +
+               std::to_string(baseline + ink.bottom()) + ", in a " + std::to_string(area.width()) +
+               " wide area of a " + std::to_string(b->width()) + "x" + std::to_string(b->height()) + " button";
+    return {};
+}
+
+TEST(Window, EveryCaptionFitsItsButtonInEveryWidthAndStyle)
+{
+    InstallResources();
+    const QString style = QApplication::style()->name();
+    for (const QString& use : {style, QStringLiteral("windows")}) {
+        QApplication::setStyle(use);
+        FormOnDisc fx;
+        TForm1& f = fx.Build();
+        f.show();
+        for (const CaptionRow& row : kCaptions) {
+            auto* b = f.findChild<QPushButton*>(QString::fromLatin1(row.name));
+            ASSERT_NE(b, nullptr) << row.name;
+            const std::string where = use.toStdString() + " " + row.name;
+            ASSERT_EQ(b->width(), row.base) << where;
+            EXPECT_EQ(CaptionMisfit(b), "") << where << " base";
+            if (row.highlighted) {
+                b->click();
+                ASSERT_EQ(b->width(), row.highlighted) << where;
+                EXPECT_EQ(CaptionMisfit(b), "") << where << " highlighted";
+                b->click();
+            }
+        }
     }
     QApplication::setStyle(style);
 }

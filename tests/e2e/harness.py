@@ -227,8 +227,9 @@ class Session:
     """A private X server with a window manager, a private XDG tree and at
     most one running tavelo."""
 
-    def __init__(self, tavelo, wm=True):
+    def __init__(self, tavelo, wm=True, screen="1024x768x24"):
         self.tavelo = os.path.abspath(tavelo)
+        self.screen = screen
         self.tmp = tempfile.mkdtemp(prefix="tavelo-e2e-")
         self.procs = []
         self.app = None
@@ -292,7 +293,7 @@ class Session:
     def _start_x(self):
         r, w = os.pipe()
         try:
-            self.xvfb = self._spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24",
+            self.xvfb = self._spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", self.screen,
                                      "-nolisten", "tcp", "-noreset"], pass_fds=(w,),
                                     stdout=subprocess.DEVNULL, stderr=open(os.path.join(self.tmp, "xvfb.log"), "wb"))
             os.close(w)
@@ -383,14 +384,14 @@ class Session:
         log("started tavelo, pid", self.app.pid, "in", disc)
         return self.app
 
-    def main_window(self, timeout=30, boxes_ok=False):
+    def main_window(self, timeout=30, boxes_ok=False, size=CLIENT_SIZE):
         """Waits for the main window: visible, with the application's title
-        and the window's client size."""
+        and the window's client size (in screen pixels)."""
         def find():
             check(self.app.poll() is None, "tavelo ended with code %s before its window showed" % self.app.poll())
             for w in self.windows():
                 g = self.geometry(w)
-                if g and g[4] == "IsViewable" and (g[2], g[3]) == CLIENT_SIZE:
+                if g and g[4] == "IsViewable" and (g[2], g[3]) == size:
                     return (w, g)
             return None
         wid, g = wait_until(find, timeout, "the main window")

@@ -8,6 +8,7 @@ import argparse
 import os
 import re
 import shutil
+import subprocess
 import sys
 import time
 import traceback
@@ -644,6 +645,108 @@ def scenario_demo(s):
     check(code == 0, "close request gave code %s" % code)
 
 
+# ---------------------------------------------------------------- high density
+
+def stripes_jpeg(path, width, height):
+    """Black and white columns one pixel wide, black first; grey levels only
+    and no chroma subsampling, so the decoded columns stay apart."""
+    row = bytes(v for x in range(width) for v in ((255, 255, 255) if x % 2 else (0, 0, 0)))
+    ppm = b"P6 %d %d 255\n" % (width, height) + row * height
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    subprocess.run(["convert", "ppm:-", "-quality", "100", "-sampling-factor", "1x1", "jpg:" + path],
+                   input=ppm, check=True, timeout=60)
+
+
+def is_ink(c):
+    """Caption ink: black, or the highlight's blue."""
+    return max(c) < 100 or is_blue_text(c)
+
+
+def caption_margins(shot, rect, scale):
+    """Screen pixels between a caption's ink and its button's left and right
+    edges, looking between the frames; None when the button shows no ink."""
+    x, y, w, h = (v * scale for v in rect)
+    frame = 2 * scale
+    cols = [xx for xx in range(x + frame, x + w - frame)
+            if any(is_ink(shot.px(xx, yy)) for yy in range(y + frame, y + h - frame))]
+    if not cols:
+        return None
+    return cols[0] - x, x + w - 1 - cols[-1]
+
+
+def scenario_highdpi(s):
+    """The window on a screen of 192 pixels per inch: everything at twice the
+    size and place, its own icon, every caption inside its button, the first
+    slide drawn from its full resolution into the screen's pixels, and no
+    picture showing beside the text view that covers it."""
+    scale = 2
+    s.x(["xprop", "-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER", "Xft.dpi:\t192\n"])
+    root = os.path.join(s.tmp, "disc")
+    make_disc(root, [], ALBUMS)
+    # 626 x 470 fills Image1's width, 313 pixels, exactly twice over.
+    stripes_jpeg(os.path.join(root, "picture", "01 stripes.jpg"), 626, 470)
+    s.start(root)
+    wid = s.main_window(size=(CLIENT_SIZE[0] * scale, CLIENT_SIZE[1] * scale))
+    x, y, _, _, _ = s.geometry(wid)
+    left, _, top, _ = s.frame_extents(wid)
+    check((x - left, y - top) == (FRAME_POS[0] * scale, FRAME_POS[1] * scale),
+          "window frame at (%d, %d), expected twice (186, 124)" % (x - left, y - top))
+    # The window's icon travels inside the program.
+    icon = s.x(["xprop", "-id", str(wid), "_NET_WM_ICON"], check_rc=False)
+    check("Icon (16 x 16)" in icon, "the window has no 16 x 16 icon: %s" % icon[:80])
+    time.sleep(0.7)
+
+    # The captions keep a margin inside their buttons, highlighted or not.
+    shot = s.shot()
+    for n in range(1, 8):
+        m = caption_margins(shot, BITBTN[n], scale)
+        log("caption", n, "margins", m)
+        check(m is not None and min(m) >= 3 * scale, "caption of button %d: margins %s in screen pixels" % (n, m))
+    for n in (2, 3):
+        s.click(*(v * scale for v in centre(BITBTN[n])))
+        wait_until(lambda: caption_blue(s.shot(), n, scale), 5, "button %d highlighted" % n)
+        m = caption_margins(s.shot(), active_button(n), scale)
+        check(m is not None and min(m) >= 3 * scale, "highlighted caption %d: margins %s" % (n, m))
+        s.click(*(v * scale for v in centre(BITBTN[n])))
+        wait_until(lambda: not caption_blue(s.shot(), n, scale), 5, "button %d plain again" % n)
+
+    # The slide: (0, 99)-(313, 333) in the box, every screen column its own
+    # picture column. A picture first reduced to the box's 313 columns would
+    # show one colour here, each column doubled.
+    shot = s.shot()
+    bx, by = IMAGE1[0] * scale, (IMAGE1[1] + 99) * scale
+    row = [shot.px(bx + i, by + 100) for i in range(626)]
+    check(all(near(c, (0, 0, 0), 90) or near(c, (255, 255, 255), 90) for c in row),
+          "the slide does not fill the 626 screen columns from %d" % bx)
+    alternating = sum(1 for a, b in zip(row, row[1:]) if (a[0] < 128) != (b[0] < 128))
+    log("alternating neighbours", alternating, "of", len(row) - 1)
+    check(alternating >= 0.95 * (len(row) - 1),
+          "only %d of %d neighbouring columns differ: the picture was not drawn at screen resolution"
+          % (alternating, len(row) - 1))
+    check(near(shot.px(bx - 1, by + 100), SKY_BLUE, 12) and near(shot.px(bx + 626, by + 100), SKY_BLUE, 12),
+          "the slide reaches past its 626 screen columns")
+
+    # The lyrics view covers the slide; its border shows none of it.
+    s.click(*(v * scale for v in centre(BITBTN[2])))
+    wait_until(lambda: caption_blue(s.shot(), 2, scale), 5, "the lyrics page")
+    time.sleep(0.3)
+    shot = s.shot()
+    ex, _, ew, _ = (v * scale for v in RICHEDIT2)
+    for xx in list(range(ex, ex + 3 * scale)) + list(range(ex + ew - 3 * scale, ex + ew)):
+        for yy in range(by, by + 400, 7):
+            c = shot.px(xx, yy)
+            check(not near(c, (0, 0, 0), 60) and not near(c, (255, 255, 255), 8),
+                  "the slide shows beside the lyrics view at (%d, %d): %s" % (xx, yy, c))
+    s.click(*(v * scale for v in centre(BITBTN[7])))
+    check(s.wait_exit(10) == 0, "exit code not 0")
+
+
+def caption_blue(shot, n, scale):
+    """Whether caption button n of a scaled window is highlighted."""
+    x, y, w, h = (v * scale for v in BITBTN[n])
+    return shot.count((x, y, 130 * scale, h), is_blue_text) > 15 * scale * scale
+
+
 SCENARIOS = {
     "demo": scenario_demo,
     "startup": scenario_startup,
@@ -655,7 +758,11 @@ SCENARIOS = {
     "exit": scenario_exit,
     "readonly": scenario_readonly,
     "resilience": scenario_resilience,
+    "highdpi": scenario_highdpi,
 }
+
+# Scenarios that need a screen of their own.
+SESSION_OPTIONS = {"highdpi": {"screen": "1920x1200x24"}}
 
 
 def main():
@@ -668,7 +775,7 @@ def main():
             print("missing tool:", tool)
             return 1
     try:
-        with Session(a.tavelo) as s:
+        with Session(a.tavelo, **SESSION_OPTIONS.get(a.scenario, {})) as s:
             try:
                 SCENARIOS[a.scenario](s)
             except Exception:
