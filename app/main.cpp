@@ -8,7 +8,9 @@
 #include "media/jpeg_image.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFont>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QScreen>
 
@@ -16,6 +18,13 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(true);
+
+    // A disc kit carries the faces below in a fonts folder beside the
+    // program's own; registered for this process only, so nothing reaches
+    // the players it starts.
+    const QDir kitFonts(QCoreApplication::applicationDirPath() + QStringLiteral("/../fonts"));
+    for (const QString& name : kitFonts.entryList(QDir::Files))
+        QFontDatabase::addApplicationFont(kitFonts.filePath(name));
 
     // The window names Windows fonts; these free ones stand in for them.
     QFont::insertSubstitutions(QStringLiteral("Monotype Corsiva"), {QStringLiteral("Z003")});
