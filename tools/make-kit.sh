@@ -118,8 +118,10 @@ copyright() {
     real=$(readlink -f "$1")
     # Merged /usr: the package may have registered the file under /lib.
     pkg=$(dpkg-query -S "$real" "${real#/usr}" 2>/dev/null | head -n 1 | cut -d: -f1) || true
-    [ -n "$pkg" ] && [ -f "/usr/share/doc/$pkg/copyright" ] && cp "/usr/share/doc/$pkg/copyright" "$kit/licenses/$pkg"
-    return 0
+    [ -n "$pkg" ] && [ -f "/usr/share/doc/$pkg/copyright" ] || return 0
+    # One file per source package: Qt's four libraries share one text.
+    cp "/usr/share/doc/$pkg/copyright" "$kit/licenses/$(dpkg-query -W -f='${source:Package}' "$pkg")"
+
 }
 for name in "${!bundled[@]}"; do copyright "${bundled[$name]}"; done
 copyright "$xcb"

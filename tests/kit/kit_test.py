@@ -72,6 +72,22 @@ def make_kit_and_image(source, work):
 
 # ---------------------------------------------------------------- this machine
 
+# Opens a .desktop file as a file manager does (GIO, from its file name, so
+# that %k is its path) and stays, keeping the root's pid namespace alive.
+OPEN_DESKTOP_C = r"""
+#include <gio/gdesktopappinfo.h>
+#include <unistd.h>
+int main(int argc, char** argv)
+{
+    GError* error = NULL;
+    GDesktopAppInfo* app = argc == 2 ? g_desktop_app_info_new_from_filename(argv[1]) : NULL;
+    if (!app || !g_app_info_launch(G_APP_INFO(app), NULL, NULL, &error))
+        return 1;
+    for (;;)
+        pause();
+}
+"""
+
 BOGUS_C = r"""
 #include <unistd.h>
 __attribute__((constructor)) static void taken(void)
@@ -158,9 +174,12 @@ def in_root(root, argv, env, **kw):
     """argv in the root as the listener, with its own /proc (the loader
     needs it to find the program's own folder), in a pid namespace so that
     nothing started there outlives the run."""
+    # The namespace's first process stays a root shell: killing unshare kills
+    # it (a process that changes its user loses that link), and with it
+    # everything in the namespace.
     return ["unshare", "--mount", "--pid", "--fork", "--kill-child", "--mount-proc=" + os.path.join(root, "proc"),
-            "chroot", "--userspec=%d:%d" % (LISTENER, LISTENER), root,
-            "/usr/bin/env", "-i"] + ["%s=%s" % kv for kv in env.items()] + argv
+            "/bin/sh", "-c", 'chroot --userspec=%d:%d "$0" /usr/bin/env -i "$@"' % (LISTENER, LISTENER), root] + \
+        ["%s=%s" % kv for kv in env.items()] + argv
 
 
 def prepare_listener(root, iso):
@@ -257,6 +276,26 @@ def check_root(root, iso):
                 log("close request not taken, attempt", attempt + 1)
         check(code == 0, "autorun.sh ended with %s after the close request; stderr: %s" %
               (code, open(s.stderr_path, errors="replace").read()))
+
+    # A double-click on tavelo.desktop starts the same menu from the disc.
+    opener = os.path.join(home, "open-desktop")
+    write(opener + ".c", OPEN_DESKTOP_C)
+    flags = run(["pkg-config", "--cflags", "--libs", "gio-unix-2.0"], "pkg-config gio").split()
+    run(["cc", "-o", opener, opener + ".c"] + flags, "compiling the .desktop opener")
+    with Session(os.path.join(disc, "tavelo", "bin", "tavelo")) as s:
+        s.stderr_path = os.path.join(s.tmp, "desktop.stderr")
+        argv = in_root(root, ["/home/listener/open-desktop", "/disc/tavelo.desktop"], dict(env, DISPLAY=s.display))
+        s.app = s._spawn(argv, stdout=subprocess.DEVNULL, stderr=open(s.stderr_path, "wb"))
+        try:
+            s.main_window(timeout=60)
+        except Failure as e:
+            raise Failure("%s; stderr: %s" % (e, open(s.stderr_path, errors="replace").read()))
+        middle = (IMAGE1[0] + IMAGE1[2] // 2, IMAGE1[1] + IMAGE1[3] // 2)
+        wait_until(lambda: not near(s.shot().px(*middle), SKY_BLUE, 12), 10, "the first slide (from tavelo.desktop)")
+        # unshare ignores SIGTERM while it waits; its end takes the namespace along.
+        s.app.kill()
+        s.app.wait(timeout=10)
+    log("tavelo.desktop starts the menu")
 
     check(snapshot(disc) == before, "the disc tree changed while the menu ran")
     log("disc tree unchanged")
