@@ -46,6 +46,7 @@ fi
 tmp=
 cleanup() { [ -z "$tmp" ] || rm -rf "$tmp"; }
 trap cleanup EXIT
+trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 scratch() {
@@ -95,11 +96,20 @@ log=
 if scratch && mkfifo "$tmp/stderr.fifo" 2>/dev/null; then
     log=$tmp/stderr.log
     tee "$log" < "$tmp/stderr.fifo" >&2 &
-    "$prog" 2> "$tmp/stderr.fifo"
+    "$prog" 2> "$tmp/stderr.fifo" &
 else
-    "$prog"
+    "$prog" &
 fi
+child=$!
+# Ending this script ends the menu too (a shell defers its traps while a
+# foreground program runs; a background one and `wait` do not).
+trap 'kill -TERM "$child" 2>/dev/null' HUP INT TERM
+wait "$child"
 rc=$?
+while kill -0 "$child" 2>/dev/null; do
+    wait "$child"
+    rc=$?
+done
 case $rc in
     0|129|130|137|143) exit "$rc" ;;  # closed, or ended by the listener
 esac
