@@ -44,7 +44,9 @@ fi
 [ -n "$label" ] && [ "${#label}" -le 32 ] || { echo "make-image: the label must have 1 to 32 characters" >&2; exit 1; }
 
 # The kit's names must not hide the disc's own.
-for name in $(ls -A "$kit"); do
+for path in "$kit"/* "$kit"/.[!.]*; do
+    [ -e "$path" ] || continue
+    name=${path##*/}
     [ ! -e "$disc/$name" ] || { echo "make-image: $disc already has $name, which the kit brings" >&2; exit 1; }
 done
 

@@ -43,6 +43,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 # Scratch space outside the disc, for what a read-only medium cannot give.
+bases="${XDG_RUNTIME_DIR:-} ${TMPDIR:-} /tmp /var/tmp"
 tmp=
 cleanup() { [ -z "$tmp" ] || rm -rf "$tmp"; }
 trap cleanup EXIT
@@ -51,8 +52,8 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 scratch() {
     [ -n "$tmp" ] && return 0
-    for base in "${XDG_RUNTIME_DIR:-}" "${TMPDIR:-}" /tmp /var/tmp; do
-        [ -n "$base" ] && [ -d "$base" ] || continue
+    for base in $bases; do
+        [ -d "$base" ] || continue
         tmp=$(mktemp -d "$base/tavelo.XXXXXX" 2>/dev/null) && return 0
     done
     tmp=
@@ -60,14 +61,21 @@ scratch() {
 }
 
 # A disc mounted with noexec (or read without its file modes) cannot run the
-# program in place: run a copy of the kit. The disc stays the current folder.
+# program in place: run a copy of the kit from the first temporary folder
+# that allows it. The disc stays the current folder.
 if [ ! -x "$kit/bin/tavelo" ]; then
-    scratch || fail "this disc is mounted without the right to run programs, and there is no writable temporary folder for a copy"
-    cp -R "$kit" "$tmp/tavelo" && chmod -R u+rwX "$tmp/tavelo" && chmod 755 "$tmp/tavelo/bin/tavelo" ||
-        fail "cannot copy the menu program to $tmp"
+    for base in $bases; do
+        [ -d "$base" ] && try=$(mktemp -d "$base/tavelo.XXXXXX" 2>/dev/null) || continue
+        if cp -R "$kit" "$try/tavelo" 2>/dev/null && chmod -R u+rwX "$try/tavelo" &&
+           chmod 755 "$try/tavelo/bin/tavelo" && [ -x "$try/tavelo/bin/tavelo" ]; then
+            tmp=$try
+            break
+        fi
+        rm -rf "$try"
+    done
+    [ -n "$tmp" ] ||
+        fail "this disc is mounted without the right to run programs, and no temporary folder ($bases) takes a copy that may run"
     kit=$tmp/tavelo
-    [ -x "$kit/bin/tavelo" ] ||
-        fail "this disc is mounted without the right to run programs, and $tmp does not allow it either"
 fi
 prog=$kit/bin/tavelo
 
