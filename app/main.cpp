@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
@@ -39,19 +41,13 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(true);
 
-    // The kit's faces (below) are registered for this process only.
+    // The kit carries the faces the substitutions below name; they are
+    // registered for this process only.
     if (!kit.isEmpty()) {
         const QDir fonts(kit + QStringLiteral("/fonts"));
         for (const QString& name : fonts.entryList(QDir::Files))
             QFontDatabase::addApplicationFont(fonts.filePath(name));
     }
-
-    // A disc kit carries the faces below in a fonts folder beside the
-    // program's own; registered for this process only, so nothing reaches
-    // the players it starts.
-    const QDir kitFonts(QCoreApplication::applicationDirPath() + QStringLiteral("/../fonts"));
-    for (const QString& name : kitFonts.entryList(QDir::Files))
-        QFontDatabase::addApplicationFont(kitFonts.filePath(name));
 
     // The window names Windows fonts; these free ones stand in for them.
     QFont::insertSubstitutions(QStringLiteral("Monotype Corsiva"), {QStringLiteral("Z003")});
