@@ -9,14 +9,45 @@
 #include "media/jpeg_image.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QScreen>
 
+namespace {
+
+// The disc kit lays the program out as tavelo/bin/tavelo beside
+// tavelo/plugins and tavelo/fonts; returns that tavelo folder, or empty when
+// the program runs from anywhere else.
+QString KitFolder()
+{
+    QDir dir = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).dir();
+    return dir.cdUp() && dir.exists(QStringLiteral("plugins/platforms")) ? dir.path() : QString();
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // From a kit only the kit's plugins are used, whatever QT_PLUGIN_PATH the
+    // desktop set for its own Qt programs; the environment stays as it is
+    // for the players this program starts.
+    const QString kit = KitFolder();
+    if (!kit.isEmpty())
+        QCoreApplication::setLibraryPaths({kit + QStringLiteral("/plugins")});
+
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(true);
 
+    // The kit carries the faces the program cannot carry inside itself;
+    // they are registered for this process only.
+    if (!kit.isEmpty()) {
+        const QDir fonts(kit + QStringLiteral("/fonts"));
+        for (const QString& name : fonts.entryList(QDir::Files))
+            QFontDatabase::addApplicationFont(fonts.filePath(name));
+    }
     tavelo::InstallResources();
 
     const QString title = tavelo::ApplicationTitleFromFileName(QCoreApplication::applicationFilePath());
