@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   fonts-urw-base35 fonts-comic-neue fonts-liberation2
   xvfb xdotool imagemagick x11-utils openbox procps file python3 strace x11-xkb-utils
+  xorriso
 )
 
 missing=()
