@@ -53,7 +53,8 @@ constexpr TopFolder kTopFolders[] = {
 
 struct PictureJob {
     QString formed;    // the path as the menu forms it
-    QString discPath;  // for the report
+    QString folder;    // the folder listed, and the name it gave
+    QString listed;
     QString role;      // "slide 3", "the group photo" ...
     BoxSize box;
     // Results, written by one worker.
@@ -273,7 +274,8 @@ private:
             report_.slides << name;
             PictureJob job;
             job.formed = ListedPicturePath(base_, kPictureFolder, name);
-            job.discPath = Where(job.formed);
+            job.folder = base_ + kPictureFolder;
+            job.listed = name;
             job.role = QStringLiteral("slide %1").arg(k);
             job.box = kImage1Box;
             Use(job.formed);
@@ -295,7 +297,8 @@ private:
         }
         PictureJob job;
         job.formed = ListedPicturePath(base_, folder, list.Items[1].Text);
-        job.discPath = Where(job.formed);
+        job.folder = base_ + folder;
+        job.listed = list.Items[1].Text;
         job.role = role;
         job.box = box;
         Use(job.formed);
@@ -316,21 +319,29 @@ private:
         for (int i = 0; i < static_cast<int>(jobs.size()); ++i) {
             const PictureJob& job = jobs[static_cast<size_t>(i)];
             const bool page = i == groupJob || i == playerJob;
+            const bool found = ResolvePath(job.formed).ok();
+            const QString path = found ? Where(job.formed) : Behind(job.folder, job.listed, job.formed);
             if (!job.ok) {
+                // A listed file that is not "<name>.jpg" is still opened under that name.
+                const QString opened = QFileInfo(DiscPath(job.formed)).fileName();
+                const QString role = found || path == DiscPath(job.formed)
+                                         ? Capitalized(job.role)
+                                         : QStringLiteral("%1 is \"%2\", opened as \"%3\"")
+                                               .arg(Capitalized(job.role), QFileInfo(path).fileName(), opened);
                 if (page && pageHints_.contains(i)) {
-                    Add(Severity::Error, QStringLiteral("page-picture-not-first"), job.discPath,
-                        QStringLiteral("%1 is the first file in the folder's order, which is not this picture. "
-                                       "The menu reports: %2 Rename \"%3\" so that it sorts first (for example \"00 …\").")
-                            .arg(Capitalized(job.role), job.message, pageHints_.value(i)));
+                    Add(Severity::Error, QStringLiteral("page-picture-not-first"), path,
+                        QStringLiteral("%1: the page takes the first file in the folder's order. The menu reports: %2 "
+                                       "Rename \"%3\" so that it sorts first (for example \"00 …\").")
+                            .arg(role, job.message, pageHints_.value(i)));
                 } else {
-                    Add(Severity::Error, QStringLiteral("picture-unreadable"), job.discPath,
-                        QStringLiteral("%1: %2").arg(Capitalized(job.role), job.message));
+                    Add(Severity::Error, QStringLiteral("picture-unreadable"), path,
+                        QStringLiteral("%1: %2").arg(role, job.message));
                 }
                 continue;
             }
             const QRect rect = PlacePicture(job.width, job.height, job.box.width, job.box.height, true, true, true);
             if (rect.isEmpty()) {
-                Add(Severity::Warning, QStringLiteral("picture-invisible"), job.discPath,
+                Add(Severity::Warning, QStringLiteral("picture-invisible"), path,
                     QStringLiteral("%1 is %2 × %3 pixels: fitted into its %4 × %5 box it is drawn %6 × %7, so nothing shows.")
                         .arg(Capitalized(job.role))
                         .arg(job.width)
@@ -393,7 +404,8 @@ private:
             try {
                 songs.SetRoot(AlbumFolder(base_, albumName));
             } catch (const Exception& e) {
-                Add(Severity::Error, QStringLiteral("sound-stray-file"), StrayFilePath(albumName),
+                Add(Severity::Error, QStringLiteral("sound-stray-file"),
+                    Behind(base_ + kSoundFolder, albumName, AlbumFolder(base_, albumName)),
                     QStringLiteral("A file directly in the sound folder becomes an album the catalogue cannot open. "
                                    "The menu reports: %1 Albums are folders; move the file into one.")
                         .arg(FinalMessage(e.Message())));
@@ -413,7 +425,8 @@ private:
                 Use(songFormed);
                 const ShellOpenQuery q = QueryShellOpen(songFormed);
                 if (q.status == ShellOpenQuery::Missing) {
-                    Add(Severity::Error, QStringLiteral("song-missing"), DiscPath(songFormed),
+                    Add(Severity::Error, QStringLiteral("song-missing"),
+                        Behind(AlbumFolder(base_, albumName), song, songFormed),
                         QStringLiteral("Selecting the song \"%1\", the menu reports: %2 Every entry of an album folder "
                                        "is a song and needs its .mp3 file.")
                             .arg(song, FinalMessage(q.message)));
@@ -435,28 +448,43 @@ private:
         }
     }
 
-    // The file behind an album entry that is not a folder.
-    QString StrayFilePath(const QString& listed) const
+    // The stored entry of folder that a listing names listed (its first in
+    // byte order, as the resolver would meet it); empty when there is none.
+    QByteArray EntryBehind(const QString& folder, const QString& listed) const
     {
-        const Resolved sound = ResolvePath(Relative(QStringLiteral("sound")));
-        if (sound.ok()) {
-            if (DIR* d = ::opendir(sound.native.constData())) {
-                QString found;
-                while (dirent* e = ::readdir(d)) {
-                    const QByteArray name(e->d_name);
-                    if (IsDotted(name))
-                        continue;
-                    if (ListedFileName(QString::fromUtf8(name)) == listed) {
-                        found = DiscPathOf(sound.native + '/' + name);
-                        break;
-                    }
-                }
-                ::closedir(d);
-                if (!found.isEmpty())
-                    return found;
-            }
+        const Resolved dir = ResolvePath(folder);
+        if (!dir.ok())
+            return QByteArray();
+        DIR* d = ::opendir(dir.native.constData());
+        if (!d)
+            return QByteArray();
+        QByteArray found;
+        while (dirent* e = ::readdir(d)) {
+            const QByteArray name(e->d_name);
+            if (IsDotted(name))
+                continue;
+            const QByteArray full = dir.native + '/' + name;
+            struct stat st {};
+            const bool folderEntry = ::stat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+            const QString text = QString::fromUtf8(name);
+            const QString shown = folderEntry ? ApplyQuestionDigitRule(text) : ListedFileName(text);
+            if (shown == listed && (found.isEmpty() || full < found))
+                found = full;
         }
-        return QStringLiteral("sound/") + listed;
+        ::closedir(d);
+        return found;
+    }
+
+    // Where a finding about a listed entry points: the stored entry the
+    // listing showed (marked as read, since the menu does meet it), else the
+    // path as formed.
+    QString Behind(const QString& folder, const QString& listed, const QString& formed)
+    {
+        const QByteArray entry = EntryBehind(folder, listed);
+        if (entry.isEmpty())
+            return DiscPath(formed);
+        used_.insert(entry);
+        return DiscPathOf(entry);
     }
 
     void CheckPlayer(const QString& literal, const QString& button)

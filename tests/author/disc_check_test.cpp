@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ASSERT_TRUE(QFile::rename(d.Path(QStringLiteral("about group/00 photo.jpg")),
                                               d.Path(QStringLiteral("about group/photo.jpg"))));
                 },
-                Severity::Error, "page-picture-not-first", "about group/about.jpg"},
+                Severity::Error, "page-picture-not-first", "about group/about.txt"},
         BadDisc{"EmptyPlayerFolderPicture",
                 [](Disc& d) {
                     rmdir("player")(d);
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                     d.Write(QStringLiteral("sound/A/02 t.wav"), "RIFF");
                     d.Write(QStringLiteral("text/A/02 t.txt"), "la");
                 },
-                Severity::Error, "song-missing", "sound/A/02 t.mp3"},
+                Severity::Error, "song-missing", "sound/A/02 t.wav"},
         BadDisc{"PlayerMissing", rm("player/player.exe"), Severity::Error, "player-missing", "player/player.exe"},
         BadDisc{"CaseClash", [](Disc& d) { d.WriteJpeg(QStringLiteral("picture/01 A.jpg"), 8, 8); }, Severity::Warning,
                 "case-clash", "picture/01 A.jpg"},
