@@ -178,6 +178,12 @@ private:
         report_.findings.push_back({severity, code, path, message});
     }
 
+    bool Reported(const QString& path) const
+    {
+        return std::any_of(report_.findings.begin(), report_.findings.end(),
+                           [&](const Finding& f) { return f.path == path; });
+    }
+
     // A formed path (absolute, either separator) as a path inside the disc.
     QString DiscPath(const QString& formed) const
     {
@@ -384,6 +390,11 @@ private:
             return false;
         }
         used_.insert(r.native);
+        if (bytes.isEmpty()) {
+            Add(Severity::Warning, QStringLiteral("text-empty"), path,
+                QStringLiteral("%1 is empty: the menu shows an empty page.").arg(Capitalized(role)));
+            return true;
+        }
         Add(Severity::Note, QStringLiteral("text-encoding"), path,
             QStringLiteral("%1: read as %2.").arg(Capitalized(role), EncodingName(bytes)));
         return true;
@@ -522,7 +533,7 @@ private:
     {
         DIR* d = ::opendir(folder.constData());
         if (!d) {
-            if (!hidden)
+            if (!hidden && !Reported(DiscPathOf(folder)))
                 Add(Severity::Warning, QStringLiteral("folder-unreadable"), DiscPathOf(folder),
                     QStringLiteral("The folder cannot be read: %1.").arg(SystemDescription(errno)));
             return;

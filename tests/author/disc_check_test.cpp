@@ -139,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 Severity::Error, "not-a-file", "help/help.txt"},
         BadDisc{"MissingText", rm("about disk/about.txt"), Severity::Error, "missing-file", "about disk/about.txt"},
+        BadDisc{"EmptyText", write("help/help.txt", ""), Severity::Warning, "text-empty", "help/help.txt"},
         BadDisc{"BrokenSlide", write("picture/03 c.jpg", "not a picture"), Severity::Error, "picture-unreadable",
                 "picture/03 c.jpg"},
         BadDisc{"NoSlides",
