@@ -444,7 +444,8 @@ private:
                 } else if (q.status != ShellOpenQuery::Ready) {
                     const QString type = q.contentType.isEmpty() ? QStringLiteral("?") : q.contentType;
                     unopened[type] << Where(songFormed);
-                    unopenedMessage[type] = FinalMessage(q.message);
+                    if (!unopenedMessage.contains(type))
+                        unopenedMessage[type] = FinalMessage(q.message);
                 }
             }
             report_.catalogue.push_back(std::move(album));
