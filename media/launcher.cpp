@@ -79,34 +79,63 @@ void EnterFolder(gpointer folder)
     }
 }
 
+// The file and the application it opens with, or the reason there is none.
+struct Target {
+    ShellOpenQuery query;
+    GRef<GFile> file;
+    GRef<GAppInfo> app;
+};
+
+Target Prepare(const QString& file)
+{
+    Target t;
+    const auto fail = [&](ShellOpenQuery::Status status, const QString& cause) {
+        t.query.status = status;
+        t.query.message = QStringLiteral("Cannot open \"%1\". %2").arg(AbsoluteForMessage(file), cause);
+        return std::move(t);
+    };
+    const Resolved target = ResolvePath(file);
+    if (!target.ok())
+        return fail(ShellOpenQuery::Missing, SystemDescription(target.error));
+
+    t.file.reset(g_file_new_for_path(target.native.constData()));
+    GError* rawError = nullptr;
+    GRef<GFileInfo> info(g_file_query_info(t.file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                                           G_FILE_QUERY_INFO_NONE, nullptr, &rawError));
+    GErrorPtr error(rawError);
+    if (!info)
+        return fail(ShellOpenQuery::Missing, Trimmed(error ? error->message : nullptr));
+    const char* contentType = g_file_info_get_content_type(info.get());
+    if (!contentType || !*contentType)
+        return fail(ShellOpenQuery::UnknownType, QStringLiteral("Its type cannot be determined"));
+    GCharPtr mime(g_content_type_get_mime_type(contentType));
+    t.query.contentType = QString::fromUtf8(mime ? mime.get() : contentType);
+
+    t.app.reset(g_app_info_get_default_for_type(contentType, FALSE));
+    if (!t.app)
+        return fail(ShellOpenQuery::NoApplication,
+                    QStringLiteral("No application is registered for the type \"%1\"").arg(t.query.contentType));
+    t.query.application = QString::fromUtf8(g_app_info_get_display_name(t.app.get()));
+    return t;
+}
+
 }  // namespace
+
+ShellOpenQuery QueryShellOpen(const QString& file)
+{
+    return Prepare(file).query;
+}
 
 void ShellOpen(const QString& operation, const QString& file, const QString& directory)
 {
     if (!operation.isEmpty() && operation.compare(QLatin1String("open"), Qt::CaseInsensitive) != 0)
         Fail(file, QStringLiteral("The operation \"%1\" is not supported").arg(operation));
 
-    const Resolved target = ResolvePath(file);
-    if (!target.ok())
-        Fail(file, SystemDescription(target.error));
-
-    GRef<GFile> gfile(g_file_new_for_path(target.native.constData()));
-    GError* rawError = nullptr;
-    GRef<GFileInfo> info(g_file_query_info(gfile.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
-                                           G_FILE_QUERY_INFO_NONE, nullptr, &rawError));
-    GErrorPtr error(rawError);
-    if (!info)
-        Fail(file, Trimmed(error ? error->message : nullptr));
-    const char* contentType = g_file_info_get_content_type(info.get());
-    if (!contentType || !*contentType)
-        Fail(file, QStringLiteral("Its type cannot be determined"));
-
-    GRef<GAppInfo> app(g_app_info_get_default_for_type(contentType, FALSE));
-    if (!app) {
-        GCharPtr mime(g_content_type_get_mime_type(contentType));
-        Fail(file, QStringLiteral("No application is registered for the type \"%1\"")
-                       .arg(QString::fromUtf8(mime ? mime.get() : contentType)));
-    }
+    Target target = Prepare(file);
+    if (target.query.status != ShellOpenQuery::Ready)
+        throw EShellError(target.query.message);
+    GRef<GFile>& gfile = target.file;
+    GRef<GAppInfo>& app = target.app;
 
     GRef<GAppLaunchContext> context(g_app_launch_context_new());
     GList uris{};
@@ -115,7 +144,7 @@ void ShellOpen(const QString& operation, const QString& file, const QString& dir
 
     QByteArray folder = StartFolder(directory);
     gboolean launched = FALSE;
-    rawError = nullptr;
+    GError* rawError = nullptr;
     if (G_IS_DESKTOP_APP_INFO(app.get())) {
         GDesktopAppInfo* desktop = G_DESKTOP_APP_INFO(app.get());
         // An application that names its own working folder keeps it.
@@ -134,7 +163,7 @@ void ShellOpen(const QString& operation, const QString& file, const QString& dir
     } else {
         launched = g_app_info_launch_uris(app.get(), &uris, context.get(), &rawError);
     }
-    error.reset(rawError);
+    GErrorPtr error(rawError);
     if (!launched) {
         const QString name = QString::fromUtf8(g_app_info_get_display_name(app.get()));
         throw EShellError(QStringLiteral("Cannot start \"%1\" to open \"%2\". %3")

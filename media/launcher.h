@@ -16,6 +16,17 @@ namespace tavelo {
 // application could not be started.
 void ShellOpen(const QString& operation, const QString& file, const QString& directory);
 
+// What ShellOpen would meet for file, without starting anything: whether it
+// exists, and which application the desktop would open it with. message is
+// the cause ShellOpen would report (empty when the launch would go ahead).
+struct ShellOpenQuery {
+    enum Status { Ready, Missing, UnknownType, NoApplication } status = Ready;
+    QString message;      // the whole error message ShellOpen would raise
+    QString contentType;  // the file's MIME type, when known
+    QString application;  // the application's display name, when Ready
+};
+ShellOpenQuery QueryShellOpen(const QString& file);
+
 // The same launch with the verb "open" and no directory, for the player
 // buttons: whatever happens, nothing is reported.
 void ShellOpenQuiet(const QString& file) noexcept;

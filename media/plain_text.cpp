@@ -94,7 +94,7 @@ QString NormalizeLineBreaks(QString text)
     return text;
 }
 
-std::optional<QString> DecodePlainText(QByteArrayView bytes)
+PlainEncoding DetectPlainEncoding(QByteArrayView bytes)
 {
     const auto startsWith = [&](std::initializer_list<unsigned char> bom) {
         if (bytes.size() < qsizetype(bom.size()))
@@ -105,36 +105,55 @@ std::optional<QString> DecodePlainText(QByteArrayView bytes)
                 return false;
         return true;
     };
+    if (startsWith({0xEF, 0xBB, 0xBF}))
+        return PlainEncoding::Utf8Bom;
+    if (startsWith({0xFF, 0xFE}))
+        return PlainEncoding::Utf16LE;
+    if (startsWith({0xFE, 0xFF}))
+        return PlainEncoding::Utf16BE;
+    bool ascii = true;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return PlainEncoding::Ascii;
+    return IsValidUtf8(bytes) ? PlainEncoding::Utf8 : PlainEncoding::Windows1251;
+}
+
+std::optional<QString> DecodePlainText(QByteArrayView bytes)
+{
     const auto decodeWith = [](QStringConverter::Encoding enc, QByteArrayView b) {
         QStringDecoder decoder(enc, QStringConverter::Flag::Stateless);
         return QString(decoder(b));
     };
 
     QString text;
-    if (startsWith({0xEF, 0xBB, 0xBF})) {
+    switch (DetectPlainEncoding(bytes)) {
+    case PlainEncoding::Utf8Bom:
         text = decodeWith(QStringConverter::Utf8, bytes.sliced(3));
-    } else if (startsWith({0xFF, 0xFE})) {
+        break;
+    case PlainEncoding::Utf16LE:
         text = decodeWith(QStringConverter::Utf16LE, bytes.sliced(2));
-    } else if (startsWith({0xFE, 0xFF})) {
+        break;
+    case PlainEncoding::Utf16BE:
         text = decodeWith(QStringConverter::Utf16BE, bytes.sliced(2));
-    } else {
-        bool ascii = true;
-        for (char c : bytes)
-            if (static_cast<unsigned char>(c) >= 0x80) {
-                ascii = false;
-                break;
-            }
-        if (ascii) {
-            text = QString::fromLatin1(bytes);
-        } else if (IsValidUtf8(bytes)) {
-            text = QString::fromUtf8(bytes);
-        } else {
-            CodePageDecoder decoder(kCyrillicCodePage);
-            if (!decoder.ok())
-                return std::nullopt;
-            text.reserve(bytes.size());
-            decoder.Decode(bytes, text);
-        }
+        break;
+    case PlainEncoding::Ascii:
+        text = QString::fromLatin1(bytes);
+        break;
+    case PlainEncoding::Utf8:
+        text = QString::fromUtf8(bytes);
+        break;
+    case PlainEncoding::Windows1251: {
+        CodePageDecoder decoder(kCyrillicCodePage);
+        if (!decoder.ok())
+            return std::nullopt;
+        text.reserve(bytes.size());
+        decoder.Decode(bytes, text);
+        break;
+    }
     }
     return NormalizeLineBreaks(std::move(text));
 }

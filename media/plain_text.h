@@ -29,6 +29,10 @@ bool IsValidUtf8(QByteArrayView bytes);
 // dropped (nothing after them is lost).
 QString NormalizeLineBreaks(QString text);
 
+// What plain text bytes are taken to be (see DecodePlainText).
+enum class PlainEncoding { Ascii, Utf8, Utf8Bom, Utf16LE, Utf16BE, Windows1251 };
+PlainEncoding DetectPlainEncoding(QByteArrayView bytes);
+
 // Plain text bytes as characters: a byte-order mark (UTF-8, UTF-16LE,
 // UTF-16BE) decides; otherwise valid UTF-8 with non-ASCII bytes is UTF-8 and
 // anything else Windows-1251. Line breaks come out as "\n". Empty when the

@@ -126,25 +126,32 @@ void TRichEdit::keyPressEvent(QKeyEvent* event)
     QTextEdit::keyPressEvent(event);
 }
 
-void LoadTextFile(TRichEdit* view, const QString& path)
+QByteArray ReadTextFile(const QString& path)
 {
     const int fd = OpenForReading(path);
-    QByteArray bytes;
-    {
-        FileCloser closer(fd);
-        try {
-            std::optional<QByteArray> read = ReadWholeFile(fd);
-            if (!read)
-                throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
-            bytes = std::move(*read);
-        } catch (const std::bad_alloc&) {
+    FileCloser closer(fd);
+    try {
+        std::optional<QByteArray> read = ReadWholeFile(fd);
+        if (!read)
             throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
-        }
+        return std::move(*read);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
     }
+}
+
+bool ReadsAsRtf(const TRichEditSettings& settings, QByteArrayView bytes)
+{
+    return !settings.PlainText && LooksLikeRtf(bytes);
+}
+
+void LoadTextFile(TRichEdit* view, const QString& path)
+{
+    QByteArray bytes = ReadTextFile(path);
 
     QTextDocument* doc = view->document();
     try {
-        if (!view->Settings().PlainText && LooksLikeRtf(bytes)) {
+        if (ReadsAsRtf(view->Settings(), bytes)) {
             ReadRtf(bytes, doc);
         } else {
             const std::optional<QString> text = DecodePlainText(bytes);

@@ -3,6 +3,8 @@
 
 #include "app/colors.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QTextEdit>
 
@@ -53,5 +55,13 @@ private:
 // Afterwards the caret is at the start, nothing is selected and the view shows
 // the first line.
 void LoadTextFile(TRichEdit* view, const QString& path);
+
+// The file part of LoadTextFile, without a view: the file's whole content,
+// with the same errors (EFOpenError, EOutOfResources "Failed to Load Stream").
+QByteArray ReadTextFile(const QString& path);
+
+// True when LoadTextFile reads content as an RTF document in a view with
+// these settings; otherwise it is plain text (DetectPlainEncoding).
+bool ReadsAsRtf(const TRichEditSettings& settings, QByteArrayView bytes);
 
 }  // namespace tavelo

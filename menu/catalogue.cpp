@@ -71,7 +71,7 @@ void TForm1::BuildSongs(QStringList& errors)
         S.SongsBefore += S.AlbumSongCount;
         S.AlbumSongCount = 0;
         try {
-            ShellTreeView1.SetRoot(S.BaseDir + kSoundFolder + name + QStringLiteral("\\"));
+            ShellTreeView1.SetRoot(AlbumFolder(S.BaseDir, name));
         } catch (const Exception& e) {
             errors << e.Message();
             continue;

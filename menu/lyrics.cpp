@@ -4,6 +4,7 @@
 #include "app/error_report.h"
 #include "app/errors.h"
 #include "app/form1.h"
+#include "menu/folders.h"
 #include "media/file_run.h"
 #include "media/text_view.h"
 
@@ -39,14 +40,14 @@ void TForm1::TreeView1GetSelectedIndex()
     // A song without lyrics still plays: the lyrics error is reported after
     // the song was started, and the view keeps what it showed.
     std::exception_ptr lyricsError;
-    S.SongPath = QStringLiteral("text\\") + album + QStringLiteral("\\") + song + QStringLiteral(".txt");
+    S.SongPath = LyricsPath(album, song);
     try {
         LoadTextFile(RichEdit2, S.SongPath);
     } catch (const Exception&) {
         lyricsError = std::current_exception();
     }
 
-    S.SongPath = QStringLiteral("sound\\") + album + QStringLiteral("\\") + song + QStringLiteral(".mp3");
+    S.SongPath = SongPath(album, song);
     if (FileRun1.Directory != S.SongPath) {
         FileRun1.Directory = S.SongPath;
         FileRun1.FileName = S.SongPath;

@@ -16,7 +16,7 @@ void TForm1::ShowListedPicture(TImage* box, const QString& folder, int position)
 {
     S.SavedListRoot = ShellTreeView2.Root();
     ShellTreeView2.SetRoot(S.BaseDir + folder);
-    ShowJpegFile(box, S.BaseDir + folder + ShellTreeView2.Items[position].Text + QStringLiteral(".jpg"));
+    ShowJpegFile(box, ListedPicturePath(S.BaseDir, folder, ShellTreeView2.Items[position].Text));
     ShellTreeView2.SetRoot(S.SavedListRoot);
 }
 
@@ -56,12 +56,12 @@ void TForm1::TextPageTail(int& shownFlag, const QString& path)
 
 void TForm1::DiscPageTail()
 {
-    TextPageTail(S.DiscTextShown, QStringLiteral("about disk/about.txt"));
+    TextPageTail(S.DiscTextShown, kDiscTextPath);
 }
 
 void TForm1::HelpPageTail()
 {
-    TextPageTail(S.HelpTextShown, QStringLiteral("help/help.txt"));
+    TextPageTail(S.HelpTextShown, kHelpTextPath);
 }
 
 void TForm1::PlayerPageTail()
@@ -84,12 +84,12 @@ void TForm1::PlayerPageTail()
 
 void TForm1::Button4Click()
 {
-    ShellOpenQuiet(QStringLiteral("player\\playersetup.exe"));
+    ShellOpenQuiet(kPlayerSetupPath);
 }
 
 void TForm1::Button5Click()
 {
-    ShellOpenQuiet(QStringLiteral("player\\player.exe"));
+    ShellOpenQuiet(kPlayerPath);
 }
 
 }  // namespace tavelo

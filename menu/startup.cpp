@@ -17,14 +17,14 @@ void TForm1::StartFirstSlide()
 {
     ShellTreeView2.SetRoot(S.BaseDir + kPictureFolder);
     S.StartJpeg = std::make_shared<TJPEGImage>();
-    S.StartJpeg->LoadFromFile(S.BaseDir + kPictureFolder + ShellTreeView2.Items[1].Text + QStringLiteral(".jpg"));
+    S.StartJpeg->LoadFromFile(ListedPicturePath(S.BaseDir, kPictureFolder, ShellTreeView2.Items[1].Text));
     S.FirstSlideBitmap = S.StartJpeg->Bitmap();
     Image1->SetPicture(S.FirstSlideBitmap);
 }
 
 void TForm1::StartGroupText()
 {
-    LoadTextFile(RichEdit1, QStringLiteral("about group/about.txt"));
+    LoadTextFile(RichEdit1, kGroupTextPath);
 }
 
 void TForm1::StartSlideCount()

@@ -14,7 +14,8 @@ include(tests/media/launch_tests.cmake OPTIONAL)
 include(tests/app/tests.cmake OPTIONAL)
 include(tests/menu/tests.cmake OPTIONAL)
 include(tests/e2e/tests.cmake OPTIONAL)
-include(tests/kit/tests.cmake OPTIONAL)
+include(tests/kit/tests.cmake)
+include(tests/author/tests.cmake)
 
 # The bundled demo disc is complete (layout, picture kinds, encodings, size).
 add_test(NAME demo_disc COMMAND sh ${CMAKE_SOURCE_DIR}/tests/demo_disc_test.sh ${CMAKE_SOURCE_DIR}/demo-disc)

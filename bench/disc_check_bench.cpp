@@ -1,0 +1,199 @@
+// The author's check of a disc of 300 twelve-megapixel slides against bare
+// libjpeg decoding the same 300 files one after another: the check decodes
+// on all cores, so its target is the bare time divided by the core count.
+// Printed at the end: check / (bare / cores), to stay at or under 1.2.
+//
+// The disc is made once into a cache folder of the build tree. Encoding 300
+// such pictures takes minutes and gigabytes, so the slides are 10 distinct
+// photo-like pictures, each hard-linked under 30 names: decoding costs the
+// same whatever the file's name, and every slide is still opened, read and
+// decoded on its own.
+#include "author/disc_check.h"
+#include "tests/media/jpeg_codec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kSlides = 300;
+constexpr int kDistinct = 10;
+
+QString CacheDisc() { return QStringLiteral(TAVELO_BENCH_CACHE) + QStringLiteral("/disc300"); }
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString SlidePath(int i) { return CacheDisc() + QStringLiteral("/picture/%1.jpg").arg(i + 1, 3, 10, QLatin1Char('0')); }
+
+// Makes the disc unless a complete one is cached.
+bool PrepareDisc()
+{
+    const QString done = CacheDisc() + QStringLiteral("/.complete");
+    if (QFileInfo::exists(done))
+        return true;
+    QDir(CacheDisc()).removeRecursively();
+    const QString sources = CacheDisc() + QStringLiteral("/.sources");
+    for (int k = 0; k < kDistinct; ++k) {
+        std::printf("encoding 12-megapixel picture %d of %d\n", k + 1, kDistinct);
+        std::fflush(stdout);
+        const QString src = sources + QStringLiteral("/%1.jpg").arg(k);
+        if (!WriteFile(src, tavelo::test::EncodeJpeg(tavelo::test::Photo(4000, 3000, 3, 100 + k))))
+            return false;
+    }
+    QDir().mkpath(CacheDisc() + QStringLiteral("/picture"));
+    for (int i = 0; i < kSlides; ++i) {
+        const QByteArray from = QFile::encodeName(sources + QStringLiteral("/%1.jpg").arg(i % kDistinct));
+        if (::link(from.constData(), QFile::encodeName(SlidePath(i)).constData()) != 0)
+            return false;
+    }
+    const QByteArray page = tavelo::test::EncodeJpeg(tavelo::test::Photo(640, 480, 3));
+    const QByteArray mp3("ID3\x03\x00\x00\x00\x00\x00\x00\xFF\xFB\x90\x00", 14);
+    const bool ok = WriteFile(CacheDisc() + QStringLiteral("/about group/00 group.jpg"), page) &&
+                    WriteFile(CacheDisc() + QStringLiteral("/about group/about.txt"), "The group.\n") &&
+                    WriteFile(CacheDisc() + QStringLiteral("/about disk/about.txt"), "The disc.\n") &&
+                    WriteFile(CacheDisc() + QStringLiteral("/help/help.txt"), "Help.\n") &&
+                    WriteFile(CacheDisc() + QStringLiteral("/player/00 player.jpg"), page) &&
+                    WriteFile(CacheDisc() + QStringLiteral("/player/player.exe"), "MZ") &&
+                    WriteFile(CacheDisc() + QStringLiteral("/player/playersetup.exe"), "MZ") &&
+                    WriteFile(CacheDisc() + QStringLiteral("/sound/A/01 s.mp3"), mp3) &&
+                    WriteFile(CacheDisc() + QStringLiteral("/text/A/01 s.txt"), "la\n");
+    return ok && WriteFile(done, "");
+}
+
+// The bare library: read the file, decode it with the menu's parameters.
+void BareDecode(const QByteArray& path)
+{
+    std::vector<unsigned char> bytes;
+    if (FILE* f = std::fopen(path.constData(), "rb")) {
+        std::fseek(f, 0, SEEK_END);
+        bytes.resize(static_cast<std::size_t>(std::ftell(f)));
+        std::fseek(f, 0, SEEK_SET);
+        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
+            bytes.clear();
+        std::fclose(f);
+    }
+    jpeg_decompress_struct d{};
+    jpeg_error_mgr err{};
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&d, TRUE);
+    d.dct_method = JDCT_FLOAT;
+    d.do_fancy_upsampling = TRUE;
+    d.do_block_smoothing = TRUE;
+    d.out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(&d);
+    QImage image(static_cast<int>(d.output_width), static_cast<int>(d.output_height), QImage::Format_BGR888);
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW row = image.scanLine(static_cast<int>(d.output_scanline));
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    benchmark::DoNotOptimize(image.constBits());
+}
+
+// CPU seconds of the whole process (every thread), to tell work from waiting
+// for a core on a busy machine.
+double ProcessCpuSeconds()
+{
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    const auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return s(u.ru_utime) + s(u.ru_stime);
+}
+
+void Check(benchmark::State& state)
+{
+    const double cpu0 = ProcessCpuSeconds();
+    for (auto _ : state) {
+        const tavelo::author::CheckReport report = tavelo::author::CheckDisc(CacheDisc());
+        if (report.slides.size() != kSlides || report.Count(tavelo::author::Severity::Error) != 0)
+            state.SkipWithError("the benchmark disc does not check clean");
+        benchmark::DoNotOptimize(report.findings.data());
+    }
+    state.counters["process_cpu_s"] = ProcessCpuSeconds() - cpu0;
+}
+
+void Bare(benchmark::State& state)
+{
+    std::vector<QByteArray> paths;
+    for (int i = 0; i < kSlides; ++i)
+        paths.push_back(QFile::encodeName(SlidePath(i)));
+    const double cpu0 = ProcessCpuSeconds();
+    for (auto _ : state) {
+        for (const QByteArray& p : paths)
+            BareDecode(p);
+    }
+    state.counters["process_cpu_s"] = ProcessCpuSeconds() - cpu0;
+}
+
+// Keeps each benchmark's mean real time for the ratio.
+class Reporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs) {
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "mean")
+                continue;
+            seconds[r.run_name.function_name] = r.GetAdjustedRealTime();  // in the benchmark's unit (s)
+            const auto cpu = r.counters.find("process_cpu_s");
+            if (cpu != r.counters.end())
+                cpuSeconds[r.run_name.function_name] = cpu->second.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+    std::map<std::string, double> cpuSeconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (!PrepareDisc()) {
+        std::fprintf(stderr, "cannot make the benchmark disc in %s\n", qPrintable(CacheDisc()));
+        return 1;
+    }
+    benchmark::RegisterBenchmark("check/300_slides_12mp", Check)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+    benchmark::RegisterBenchmark("bare/300_slides_12mp", Bare)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+    Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const auto check = reporter.seconds.find("check/300_slides_12mp");
+    const auto bare = reporter.seconds.find("bare/300_slides_12mp");
+    if (check != reporter.seconds.end() && bare != reporter.seconds.end() && bare->second > 0) {
+        const double target = bare->second / cores;
+        std::printf("cores %u: check %.2f s, bare %.2f s / %u = %.2f s, ratio %.3f (target <= 1.2)\n", cores,
+                    check->second, bare->second, cores, target, check->second / target);
+        // On a shared machine the wall ratio also measures how long the
+        // threads waited for a core; the CPU ratio is the work added.
+        const double checkCpu = reporter.cpuSeconds["check/300_slides_12mp"];
+        const double bareCpu = reporter.cpuSeconds["bare/300_slides_12mp"];
+        if (bareCpu > 0)
+            std::printf("process CPU: check %.2f s, bare %.2f s, ratio %.3f\n", checkCpu, bareCpu, checkCpu / bareCpu);
+    }
+    return 0;
+}

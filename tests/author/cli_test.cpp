@@ -1,0 +1,184 @@
+// The tavelo-disc program: exit codes, JSON output, new and image, and that
+// nothing inside the disc folder is ever written.
+#include "tests/author/author_fixture.h"
+#include "tests/fixture.h"
+#include "tests/media/xdg_tree.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tavelo::test {
+namespace {
+
+struct Result {
+    int exit = -1;
+    QString out;
+    QString err;
+};
+
+Result Tool(const QStringList& args, const QString& cwd = QString())
+{
+    QProcess p;
+    p.setProcessEnvironment(XdgTree::ForThisProcess().ApplyTo(QProcessEnvironment::systemEnvironment()));
+    if (!cwd.isEmpty())
+        p.setWorkingDirectory(cwd);
+    p.start(QStringLiteral(TAVELO_DISC_EXE), args);
+    p.waitForFinished(120000);
+    Result r;
+    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// Every entry under root with its size, time and permissions.
+QStringList Snapshot(const QString& root)
+{
+    QStringList all;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo& f = it.fileInfo();
+        all << QStringLiteral("%1 %2 %3 %4")
+                   .arg(f.filePath())
+                   .arg(f.size())
+                   .arg(f.lastModified().toMSecsSinceEpoch())
+                   .arg(static_cast<int>(f.permissions()));
+    }
+    all.sort();
+    return all;
+}
+
+TEST(DiscTool, CheckExitCodesAndJson)
+{
+    Disc disc;
+    WriteGoodDisc(disc);
+    EXPECT_EQ(Tool({QStringLiteral("check")}, disc.Root()).exit, 0);  // DIR defaults to the current folder
+
+    disc.Write(QStringLiteral("picture/03 c.jpg"), "not a picture");
+    const QStringList before = Snapshot(disc.Root());
+    const Result r = Tool({QStringLiteral("check"), disc.Root(), QStringLiteral("--json")});
+    EXPECT_EQ(r.exit, 1) << r.err.toStdString();
+    EXPECT_EQ(r.err, QString());  // no progress bar without a terminal
+    EXPECT_EQ(Snapshot(disc.Root()), before);
+
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
+    const QJsonArray findings = doc.object().value(QStringLiteral("findings")).toArray();
+    ASSERT_FALSE(findings.isEmpty());
+    bool broken = false;
+    for (const QJsonValue& v : findings) {
+        const QJsonObject f = v.toObject();
+        for (const char* key : {"severity", "code", "path", "message"})
+            EXPECT_TRUE(f.value(QLatin1String(key)).isString()) << key;
+        broken = broken || (f.value(QStringLiteral("code")).toString() == QLatin1String("picture-unreadable") &&
+                            f.value(QStringLiteral("severity")).toString() == QLatin1String("error") &&
+                            f.value(QStringLiteral("path")).toString() == QLatin1String("picture/03 c.jpg"));
+    }
+    EXPECT_TRUE(broken) << r.out.toStdString();
+
+    const Result missing = Tool({QStringLiteral("check"), disc.Path(QStringLiteral("nothing here"))});
+    EXPECT_EQ(missing.exit, 2);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("no such folder"))) << missing.err.toStdString();
+    EXPECT_EQ(Tool({QStringLiteral("frobnicate")}).exit, 2);
+}
+
+TEST(DiscTool, NewLaysOutASkeletonOnlyInAnEmptyFolder)
+{
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath(QStringLiteral("My Disc"));
+    const Result made = Tool({QStringLiteral("new"), fresh});
+    ASSERT_EQ(made.exit, 0) << made.err.toStdString();
+    for (const char* folder : {"picture", "sound", "text", "about group", "about disk", "help", "player"})
+        EXPECT_TRUE(QFileInfo(QDir(fresh).filePath(QLatin1String(folder))).isDir()) << folder;
+    EXPECT_GT(QFileInfo(QDir(fresh).filePath(QStringLiteral("help/help.txt"))).size(), 0);
+
+    const QStringList before = Snapshot(fresh);
+    EXPECT_EQ(Tool({QStringLiteral("new"), fresh}).exit, 2);
+    EXPECT_EQ(Snapshot(fresh), before);
+}
+
+class ImageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
+            GTEST_SKIP() << "xorriso is not installed";
+        WriteGoodDisc(disc);
+        const QDir kit(kitDir.path());
+        kit.mkpath(QStringLiteral("tavelo"));
+        for (const char* f : {"autorun.sh", "tavelo.desktop", "tavelo.png", "tavelo/tavelo"}) {
+            QFile file(kit.filePath(QLatin1String(f)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\n");
+        }
+        QFile::setPermissions(kit.filePath(QStringLiteral("autorun.sh")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    }
+
+    QString Listing(const QString& iso, const QString& what)
+    {
+        QProcess p;
+        p.start(QStringLiteral("xorriso"), {QStringLiteral("-indev"), iso, QStringLiteral("-lsl"), what});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    Disc disc;
+    QTemporaryDir kitDir;
+    QTemporaryDir outDir;
+};
+
+TEST_F(ImageTest, MergesDiscAndKitAndKeepsExecBits)
+{
+    const QString iso = outDir.filePath(QStringLiteral("disc.iso"));
+    const QStringList before = Snapshot(disc.Root());
+    const Result r = Tool({QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), iso, QStringLiteral("--kit"),
+                         kitDir.path(), QStringLiteral("--label"), QStringLiteral("TEST_DISC")});
+    ASSERT_EQ(r.exit, 0) << r.err.toStdString() << r.out.toStdString();
+    EXPECT_EQ(Snapshot(disc.Root()), before);
+    const QString top = Listing(iso, QStringLiteral("/"));
+    for (const char* entry : {"autorun.sh", "tavelo.desktop", "tavelo", "picture", "about group", "player"})
+        EXPECT_TRUE(top.contains(QLatin1String(entry))) << entry << "\n" << top.toStdString();
+    EXPECT_TRUE(Listing(iso, QStringLiteral("/autorun.sh")).startsWith(QStringLiteral("-rwx")));
+    EXPECT_TRUE(Listing(iso, QStringLiteral("/player/player.exe")).startsWith(QStringLiteral("-rwx")));
+}
+
+TEST_F(ImageTest, RefusesADiscWithErrorsUnlessForced)
+{
+    disc.Write(QStringLiteral("picture/03 c.jpg"), "not a picture");
+    const QString iso = outDir.filePath(QStringLiteral("disc.iso"));
+    const QStringList args{QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), iso, QStringLiteral("--kit"),
+                           kitDir.path()};
+    EXPECT_EQ(Tool(args).exit, 1);
+    EXPECT_FALSE(QFileInfo::exists(iso));
+    EXPECT_EQ(Tool(args + QStringList{QStringLiteral("--force")}).exit, 0);
+    EXPECT_TRUE(QFileInfo(iso).size() > 0);
+
+    // Neither a missing kit nor an image inside the disc is built.
+    EXPECT_EQ(Tool({QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), iso, QStringLiteral("--kit"),
+                     disc.Path(QStringLiteral("no kit"))})
+                  .exit,
+              2);
+    EXPECT_EQ(Tool({QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), disc.Path(QStringLiteral("in.iso")),
+                     QStringLiteral("--kit"), kitDir.path(), QStringLiteral("--force")})
+                  .exit,
+              2);
+    EXPECT_FALSE(QFileInfo::exists(disc.Path(QStringLiteral("in.iso"))));
+}
+
+}  // namespace
+}  // namespace tavelo::test
