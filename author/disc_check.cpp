@@ -200,7 +200,7 @@ private:
             out = out.mid(prefix.size());
         while (out.endsWith(QLatin1Char('/')))
             out.chop(1);
-        return out;
+        return DisplayName(out);
     }
 
     QString DiscPathOf(const QByteArray& native) const
@@ -209,7 +209,7 @@ private:
         const QByteArray prefix = baseNative_.endsWith('/') ? baseNative_ : baseNative_ + '/';
         if (rel.startsWith(prefix))
             rel = rel.mid(prefix.size());
-        return QString::fromUtf8(rel);
+        return DisplayName(DecodeName(rel));
     }
 
     // The path of a file the menu opens, inside the disc: its stored name when
@@ -478,7 +478,7 @@ private:
             const QByteArray full = dir.native + '/' + name;
             struct stat st {};
             const bool folderEntry = ::stat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-            const QString text = QString::fromUtf8(name);
+            const QString text = DecodeName(name);
             const QString shown = folderEntry ? ApplyQuestionDigitRule(text) : ListedFileName(text);
             if (shown == listed && (found.isEmpty() || full < found))
                 found = full;
@@ -585,7 +585,7 @@ private:
                 continue;
             QStringList all;
             for (const QByteArray& n : group)
-                all << Quoted(QString::fromUtf8(n));
+                all << Quoted(DisplayName(DecodeName(n)));
             const QByteArray full = (folder.endsWith('/') ? folder : folder + '/') + group.front();
             Add(Severity::Warning, QStringLiteral("case-clash"), DiscPathOf(full),
                 QStringLiteral("%1 differ only in letter case: where the menu looks a name up without regard to case it "
@@ -596,11 +596,14 @@ private:
 
     void CheckName(const QByteArray& name, const QString& shown, std::map<QString, std::vector<QByteArray>>& folded)
     {
-        const QString text = QString::fromUtf8(name);
+        const QString text = DecodeName(name);
         if (!IsValidUtf8(name))
             Add(Severity::Warning, QStringLiteral("name-not-utf8"), shown,
                 QStringLiteral("The name is not valid UTF-8: the menu shows it with replacement characters, "
                                "and other systems may not open it."));
+        if (name.contains('\\'))
+            Add(Severity::Warning, QStringLiteral("backslash-name"), shown,
+                QStringLiteral("The name holds a backslash: the menu lists it but never opens it."));
         if (ApplyQuestionDigitRule(text) != text)
             Add(Severity::Warning, QStringLiteral("question-mark-name"), shown,
                 QStringLiteral("The listing drops every \"?\" from a name that starts with \"?\" and a digit, "

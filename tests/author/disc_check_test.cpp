@@ -180,6 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
                 Severity::Warning, "question-mark-name", "picture/?3 c.jpg"},
         BadDisc{"NameNotUtf8", [](Disc& d) { WriteRawName(d, QStringLiteral("about disk"), "\xC0\xFF.txt"); },
                 Severity::Warning, "name-not-utf8", nullptr},
+        BadDisc{"BackslashInName", [](Disc& d) { WriteRawName(d, QStringLiteral("about disk"), "a\\b.txt"); },
+                Severity::Warning, "backslash-name", "about disk/a\\b.txt"},
         BadDisc{"HiddenName", write("picture/.thumbs.jpg"), Severity::Note, "hidden-name", "picture/.thumbs.jpg"},
         BadDisc{"UnusedFile", write("about disk/notes.doc"), Severity::Note, "unused-file", "about disk/notes.doc"},
         BadDisc{"NeedsDvd", [](Disc& d) { Sparse(d, QStringLiteral("about disk/big.bin"), qint64(800) * 1000 * 1000); },
