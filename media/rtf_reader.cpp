@@ -681,8 +681,13 @@ void ReadRtf(QByteArrayView bytes, QTextDocument* doc)
 {
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
+    // Clearing inside the same edit block as the filling makes it one change
+    // of the whole document, which a view lays out lazily instead of at once.
+    QTextCursor whole(doc);
+    whole.beginEditBlock();
     doc->clear();
     Reader(bytes, doc).Run();
+    whole.endEditBlock();
     doc->setUndoRedoEnabled(undo);
 }
 

@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,38 @@ TEST_F(TextLoad, LoadReplacesTypingAndStartsAtTheTop)
     EXPECT_EQ(view.verticalScrollBar()->value(), 0);
     EXPECT_FALSE(view.document()->isUndoAvailable());  // undo cannot bring the old text back
     EXPECT_FALSE(view.document()->isModified());
+}
+
+TEST_F(TextLoad, PlainTextAfterRtfKeepsNoneOfItsFormatting)
+{
+    view.resize(313, 433);
+    view.show();
+    Load("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}\\qr\\b\\cf1 bold red}");
+    ASSERT_TRUE(view.document()->begin().begin().fragment().charFormat().font().bold());
+    Load("plain\nlines");
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
+        EXPECT_FALSE(b.blockFormat().hasProperty(QTextFormat::BlockAlignment));
+        const QTextCharFormat chr = b.begin().fragment().charFormat();
+        EXPECT_FALSE(chr.hasProperty(QTextFormat::FontWeight));
+        EXPECT_FALSE(chr.hasProperty(QTextFormat::ForegroundBrush));
+    }
+}
+
+// A long text is laid out by the event loop, a screenful first, not in full
+// before the load returns (which held the window for seconds).
+TEST_F(TextLoad, LongTextIsLaidOutAfterTheLoadReturns)
+{
+    view.resize(313, 433);
+    view.show();
+    QCoreApplication::processEvents();
+    for (const QByteArray& text : {QByteArray("line of a long help text\n").repeated(20000),
+                                   "{\\rtf1 " + QByteArray("line of a long help text\\par ").repeated(20000) + "}"}) {
+        disc.Write("long.txt", text);
+        LoadTextFile(&view, "long.txt");
+        EXPECT_GT(view.document()->begin().layout()->lineCount(), 0);
+        EXPECT_EQ(view.document()->lastBlock().previous().layout()->lineCount(), 0);
+        EXPECT_EQ(view.textCursor().position(), 0);
+    }
 }
 
 TEST_F(TextLoad, EnterInsertsNothingWhereReturnsAreNotWanted)
