@@ -141,6 +141,8 @@ TEST_F(TextLoad, EncodingsAllShowCyrillic)
     // Not UTF-8 after all (a lone lead byte, an overlong form): Windows-1251.
     EXPECT_EQ(Load("\xd0\xff").join('\n'), QStringLiteral("Ря"));
     EXPECT_EQ(Load("\xc0\xaf").join('\n'), QStringLiteral("А\u0407"));
+    // Windows-1251 signs, and the one byte it leaves undefined.
+    EXPECT_EQ(Load("\xb9\x88\x98\xff").join('\n'), QStringLiteral("№€\uFFFDя"));
 }
 
 TEST_F(TextLoad, NulBytesAreDroppedAndNothingAfterThemIsLost)
