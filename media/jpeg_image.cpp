@@ -316,7 +316,10 @@ private:
 
 }  // namespace
 
-bool WithinPixelBudget(std::uint64_t width, std::uint64_t height) { return width * height <= kMaxPixels; }
+bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized)
+{
+    return width * height <= (quantized ? kMaxQuantizedPixels : kMaxPixels);
+}
 
 void SetScreenDepth(int bits) { g_screenDepth = bits; }
 int ScreenDepth() { return g_screenDepth; }
@@ -347,7 +350,7 @@ TBitmap DecodeJpeg(const unsigned char* data, std::size_t size)
     const std::size_t stride = (c.output_width * bitsPerPixel + 31) / 32 * 4;
     // A header may announce far more than memory holds; refuse before
     // libjpeg or the bitmap allocates anything of that size.
-    if (!WithinPixelBudget(c.output_width, c.output_height) || stride * c.output_height > kMaxBitmapBytes)
+    if (!WithinPixelBudget(c.output_width, c.output_height, s.quantize) || stride * c.output_height > kMaxBitmapBytes)
         RaiseOutOfResources();
 
     d.Run(StepStart);

@@ -31,9 +31,12 @@ inline constexpr std::size_t kMaxDecoderMemory = std::size_t{1} << 30;
 // about a second (measured on a small two-core machine; see README).
 //
 // Pixels: every camera picture up to 100 megapixels fits; a header claiming
-// more is refused before anything of its size is allocated.
+// more is refused before anything of its size is allocated. Pictures reduced
+// to a colour table (grey files, palette screens) take twice as long per
+// pixel, so they get a smaller budget.
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t{100} << 20;  // 104,857,600
-bool WithinPixelBudget(std::uint64_t width, std::uint64_t height);
+inline constexpr std::uint64_t kMaxQuantizedPixels = std::uint64_t{70} << 20;  // 73,400,320
+bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized);
 
 // Progressive (multi-scan) files: each scan is a pass over the blocks of its
 // components, costing about one unit per block and coefficient of the scan's

@@ -239,12 +239,26 @@ TEST_F(Decode, ProgressiveFileOverTheWorkBudgetIsRefused)
     EXPECT_EQ(jpeg.Bitmap().width(), 640);
 }
 
-TEST(PixelBudget, TakesOneHundredMegapixelsAndNoMore)
+TEST_F(Decode, GreyPicturesHaveTheSmallerPixelBudget)
 {
-    EXPECT_TRUE(WithinPixelBudget(11648, 8736));  // the largest camera pictures
-    EXPECT_TRUE(WithinPixelBudget(10240, 10240));
-    EXPECT_FALSE(WithinPixelBudget(10240, 10241));
-    EXPECT_FALSE(WithinPixelBudget(65535, 65535));
+    const QByteArray bytes = test::WithFrameSize(EncodeJpeg(Photo(16, 16, 1)), 9000, 9000);
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(Put(bytes));
+    const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+    EXPECT_EQ(f.cls, Class<EOutOfResources>());
+    EXPECT_EQ(f.message, QStringLiteral("Out of system resources"));
+}
+
+TEST(PixelBudget, TakesEveryCameraPicture)
+{
+    EXPECT_TRUE(WithinPixelBudget(11648, 8736, false));  // the largest camera pictures
+    EXPECT_TRUE(WithinPixelBudget(10240, 10240, false));
+    EXPECT_FALSE(WithinPixelBudget(10240, 10241, false));
+    EXPECT_FALSE(WithinPixelBudget(65535, 65535, false));
+    // Grey: the largest monochrome camera pictures (about 60 megapixels).
+    EXPECT_TRUE(WithinPixelBudget(9528, 6328, true));
+    EXPECT_TRUE(WithinPixelBudget(8192, 8960, true));
+    EXPECT_FALSE(WithinPixelBudget(8192, 8961, true));
 }
 
 TEST_F(Decode, HeaderFactsComeFromTheFile)
