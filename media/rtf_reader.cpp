@@ -16,6 +16,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tavelo {
@@ -28,7 +29,8 @@ constexpr qsizetype kMaxFontNameBytes = 256;
 // Text is handed to the document in pieces of about this many bytes, so a
 // huge unbroken line does not need several whole copies of itself.
 constexpr qsizetype kPieceBytes = 256 * 1024;
-constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size writers produce
+constexpr int kMaxHalfPoints = 3276;
+constexpr std::size_t kMaxCachedFormats = 64;  // 1638 pt, the largest size writers produce
 
 enum class Dest : std::uint8_t { Text, Skip, FontTable, ColorTable };
 
@@ -391,11 +393,12 @@ private:
         case Word::AnsiCpg:
             if (param > 0 && param <= 65535)
                 docCodePage_ = param;
+            Forget();
             break;
-        case Word::Mac: docCodePage_ = 10000; break;
-        case Word::Pc: docCodePage_ = 437; break;
-        case Word::Pca: docCodePage_ = 850; break;
-        case Word::Deff: defaultFont_ = param; break;
+        case Word::Mac: docCodePage_ = 10000, Forget(); break;
+        case Word::Pc: docCodePage_ = 437, Forget(); break;
+        case Word::Pca: docCodePage_ = 850, Forget(); break;
+        case Word::Deff: defaultFont_ = param, Forget(); break;
         case Word::FontTable:
             cur_.dest = Dest::FontTable;
             fontNumber_ = -1;
@@ -456,7 +459,7 @@ private:
         if (static_cast<unsigned char>(c) < 0x20)
             return;
         StartRun();
-        const int cp = CodePage(cur_.chr.font);
+        const int cp = CachedCodePage(cur_.chr.font);
         if (cp != bytesCodePage_) {
             FlushBytes(true);
             bytesCodePage_ = cp;
@@ -512,7 +515,7 @@ private:
         Sanitize(run_);
         if (!run_.isEmpty()) {
             BreakIfPending();
-            cursor_.insertText(run_, FormatFor(runProps_));
+            cursor_.insertText(run_, CachedFormat(runProps_));
         }
         run_.clear();
     }
@@ -537,7 +540,7 @@ private:
         BreakIfPending();
         cursor_.setBlockFormat(BlockFormat(cur_.align));
         breakPending_ = true;
-        breakFormat_ = FormatFor(cur_.chr);
+        breakFormat_ = CachedFormat(cur_.chr);
     }
 
     void Finish(Align align)
@@ -551,6 +554,7 @@ private:
 
     void CommitFont()
     {
+        Forget();
         if (fontNumber_ >= 0 && (fonts_.size() < kMaxTableEntries || fonts_.count(fontNumber_))) {
             QString name;
             if (CodePageDecoder* d = DecoderFor(fontCodePage_ ? fontCodePage_ : docCodePage_))
@@ -571,6 +575,7 @@ private:
 
     void CommitColor()
     {
+        Forget();
         if (colors_.size() < kMaxTableEntries) {
             if (colorStated_)
                 colors_.emplace_back(QColor(red_, green_, blue_));
@@ -579,6 +584,35 @@ private:
         }
         red_ = green_ = blue_ = 0;
         colorStated_ = false;
+    }
+
+    // Looked up for every text byte and every run: remembered until a table
+    // or a document default they depend on changes (Forget).
+    int CachedCodePage(int font)
+    {
+        if (font != codePageFont_ || !codePageKnown_) {
+            codePageFont_ = font;
+            codePage_ = CodePage(font);
+            codePageKnown_ = true;
+        }
+        return codePage_;
+    }
+
+    const QTextCharFormat& CachedFormat(const CharProps& props)
+    {
+        for (const auto& [p, f] : formats_)
+            if (p == props)
+                return f;
+        if (formats_.size() >= kMaxCachedFormats)
+            formats_.clear();
+        formats_.emplace_back(props, FormatFor(props));
+        return formats_.back().second;
+    }
+
+    void Forget()
+    {
+        codePageKnown_ = false;
+        formats_.clear();
     }
 
     int CodePage(int font) const
@@ -664,6 +698,11 @@ private:
     QByteArray fontName_;
     int red_ = 0, green_ = 0, blue_ = 0;
     bool colorStated_ = false;
+
+    bool codePageKnown_ = false;
+    int codePageFont_ = 0;
+    int codePage_ = 0;
+    std::vector<std::pair<CharProps, QTextCharFormat>> formats_;
 
     CharProps runProps_;
     QByteArray bytes_;
