@@ -94,6 +94,8 @@ QString NormalizeLineBreaks(QString text)
     return text;
 }
 
+qsizetype ParagraphCount(const QString& text) { return text.count(u'\n') + 1; }
+
 std::optional<QString> DecodePlainText(QByteArrayView bytes)
 {
     const auto startsWith = [&](std::initializer_list<unsigned char> bom) {

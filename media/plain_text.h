@@ -14,9 +14,19 @@ inline constexpr qsizetype kReadPiece = 64 * 1024;
 
 // Reads fd to its end in pieces of at most piece bytes. A read that fails
 // ends the content there: what was read so far is returned, no error.
-// Texts larger than this are refused rather than read: the window could not
-// lay them out in any useful time, and a hostile disc must not exhaust memory.
-inline constexpr qsizetype kMaxTextBytes = qsizetype(256) * 1024 * 1024;
+// Texts larger than this are refused rather than read: past it a view takes
+// more than a second to show the text (about 0.1 s per MiB here), and a
+// hostile disc must not exhaust memory.
+inline constexpr qsizetype kMaxTextBytes = qsizetype(8) * 1024 * 1024;
+
+// Each paragraph costs a view about as much as 30 bytes of text, in time and
+// more in memory: a text of nothing but line breaks would take seconds and
+// hundreds of megabytes well within the size limit. An 8 MiB text of
+// ordinary lines has about 130,000.
+inline constexpr qsizetype kMaxTextParagraphs = 200'000;
+
+// Paragraphs of decoded plain text ("\n" separates them).
+qsizetype ParagraphCount(const QString& text);
 
 // Returns nullopt when the file holds more than maxBytes.
 std::optional<QByteArray> ReadWholeFile(int fd, qsizetype piece = kReadPiece, qsizetype maxBytes = kMaxTextBytes);

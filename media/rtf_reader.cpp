@@ -10,6 +10,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -715,6 +716,29 @@ private:
 }  // namespace
 
 bool LooksLikeRtf(QByteArrayView bytes) { return bytes.startsWith("{\\rtf"); }
+
+qsizetype RtfParagraphBound(QByteArrayView bytes)
+{
+    qsizetype n = 1;
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while ((p = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)))) != nullptr) {
+        ++p;
+        if (p == end)
+            break;
+        if (*p == '\r' || *p == '\n') {
+            ++n;
+            continue;
+        }
+        const char* word = p;
+        while (p < end && IsLetter(*p))
+            ++p;
+        const std::string_view name(word, static_cast<std::size_t>(p - word));
+        if (name == "par" || name == "sect" || name == "page" || name == "row")
+            ++n;
+    }
+    return n;
+}
 
 void ReadRtf(QByteArrayView bytes, QTextDocument* doc)
 {

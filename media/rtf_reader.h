@@ -21,6 +21,10 @@ namespace tavelo {
 // True when bytes begin with "{\rtf", the only content the reader accepts.
 bool LooksLikeRtf(QByteArrayView bytes);
 
+// An upper bound of the paragraphs the document in bytes makes: its \\par,
+// \\sect, \\page and \\row words and escaped line breaks, wherever they stand.
+qsizetype RtfParagraphBound(QByteArrayView bytes);
+
 // Replaces the whole content of doc with the RTF document in bytes (which
 // must satisfy LooksLikeRtf). Clears doc's undo history.
 void ReadRtf(QByteArrayView bytes, QTextDocument* doc);

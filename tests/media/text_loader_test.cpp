@@ -187,6 +187,26 @@ TEST_F(TextLoad, MissingFileOrFolderFailsAndLeavesTheViewAlone)
     }
 }
 
+TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
+{
+    Load("before");
+    QByteArray oversized;
+    oversized.resize(kMaxTextBytes + 1);  // refused on its size, before reading
+    const QByteArray breaks(kMaxTextParagraphs, '\n');  // one paragraph too many
+    const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextParagraphs) + "}";
+    for (const QByteArray* text : std::initializer_list<const QByteArray*>{&oversized, &breaks, &rtfPars}) {
+        disc.Write("big.txt", *text);
+        try {
+            LoadTextFile(&view, "big.txt");
+            ADD_FAILURE() << "no error for " << text->size() << " bytes";
+        } catch (const EOutOfResources& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Failed to Load Stream"));
+        }
+        EXPECT_EQ(Lines(view.document()), QStringList{"before"});
+    }
+    EXPECT_EQ(Load(breaks.left(kMaxTextParagraphs - 1)).size(), kMaxTextParagraphs);
+}
+
 TEST_F(TextLoad, EmptyFileEmptiesTheView)
 {
     Load("something");
