@@ -94,7 +94,22 @@ QString NormalizeLineBreaks(QString text)
     return text;
 }
 
-qsizetype ParagraphCount(const QString& text) { return text.count(u'\n') + 1; }
+ParagraphStats Paragraphs(const QString& text)
+{
+    ParagraphStats p{1, 0};
+    qsizetype start = 0;
+    for (qsizetype i = 0; (i = text.indexOf(u'\n', i)) >= 0; start = ++i) {
+        ++p.count;
+        p.longest = qMax(p.longest, i - start);
+    }
+    p.longest = qMax(p.longest, text.size() - start);
+    return p;
+}
+
+bool WithinParagraphLimits(const ParagraphStats& p)
+{
+    return p.count <= kMaxTextParagraphs && p.longest <= kMaxParagraphChars;
+}
 
 std::optional<QString> DecodePlainText(QByteArrayView bytes)
 {

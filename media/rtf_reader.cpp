@@ -717,17 +717,57 @@ private:
 
 bool LooksLikeRtf(QByteArrayView bytes) { return bytes.startsWith("{\\rtf"); }
 
-qsizetype RtfParagraphBound(QByteArrayView bytes)
+ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
 {
-    qsizetype n = 1;
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    while ((p = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)))) != nullptr) {
-        ++p;
+    ParagraphStats stats{1, 0};
+    const char* begin = bytes.data();
+    const char* end = begin + bytes.size();
+    const char* start = begin;  // of the current paragraph's source
+    const char* p = begin;
+    const auto paragraphEnds = [&](const char* at) {
+        ++stats.count;
+        stats.longest = std::max<qsizetype>(stats.longest, at - start);
+        start = at;
+    };
+    // Pictures, objects and optional destinations ({\\* ...}: themes, style
+    // data) show no text and can be long; their bytes count for no paragraph.
+    const auto startsWith = [&](const char* at, std::string_view what) {
+        return static_cast<std::size_t>(end - at) >= what.size() && std::string_view(at, what.size()) == what;
+    };
+    const auto skipGroup = [&](const char* open) {  // returns the end of the group opened at open
+        int depth = 0;
+        for (const char* q = open; q < end; ++q) {
+            if (*q == '\\' && q + 1 < end)
+                ++q;
+            else if (*q == '{')
+                ++depth;
+            else if (*q == '}' && --depth == 0)
+                return q + 1;
+        }
+        return end;
+    };
+    const char* brace = begin;  // the next "{" at or after p, or nullptr
+    for (;;) {
+        if (brace != nullptr && brace < p)
+            brace = static_cast<const char*>(std::memchr(p, '{', static_cast<std::size_t>(end - p)));
+        const char* slash = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
+        if (brace != nullptr && (slash == nullptr || brace < slash)) {
+            p = brace + 1;
+            if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object")) {
+                const char* after = skipGroup(brace);
+                start += after - brace;  // not part of the paragraph's length
+                p = after;
+            }
+            continue;
+        }
+        if (slash == nullptr)
+            break;
+        p = slash;
+        const char* mark = p++;
         if (p == end)
             break;
         if (*p == '\r' || *p == '\n') {
-            ++n;
+            paragraphEnds(mark);
             continue;
         }
         const char* word = p;
@@ -735,9 +775,10 @@ qsizetype RtfParagraphBound(QByteArrayView bytes)
             ++p;
         const std::string_view name(word, static_cast<std::size_t>(p - word));
         if (name == "par" || name == "sect" || name == "page" || name == "row")
-            ++n;
+            paragraphEnds(mark);
     }
-    return n;
+    stats.longest = std::max<qsizetype>(stats.longest, end - start);
+    return stats;
 }
 
 void ReadRtf(QByteArrayView bytes, QTextDocument* doc)

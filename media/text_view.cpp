@@ -145,13 +145,13 @@ void LoadTextFile(TRichEdit* view, const QString& path)
     QTextDocument* doc = view->document();
     try {
         if (!view->Settings().PlainText && LooksLikeRtf(bytes)) {
-            if (RtfParagraphBound(bytes) > kMaxTextParagraphs)
+            if (!WithinParagraphLimits(RtfParagraphBounds(bytes)))
                 throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
             const CaretAside aside(view);
             ReadRtf(bytes, doc);
         } else {
             const std::optional<QString> text = DecodePlainText(bytes);
-            if (!text || ParagraphCount(*text) > kMaxTextParagraphs)
+            if (!text || !WithinParagraphLimits(Paragraphs(*text)))
                 throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
             bytes = QByteArray();  // the bytes are no longer needed; a long text needs the room
             const CaretAside aside(view);

@@ -194,7 +194,10 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
     oversized.resize(kMaxTextBytes + 1);  // refused on its size, before reading
     const QByteArray breaks(kMaxTextParagraphs, '\n');  // one paragraph too many
     const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextParagraphs) + "}";
-    for (const QByteArray* text : std::initializer_list<const QByteArray*>{&oversized, &breaks, &rtfPars}) {
+    const QByteArray longLine(kMaxParagraphChars + 1, 'w');  // a paragraph too long
+    const QByteArray rtfLongLine = "{\\rtf1 " + longLine + "}";
+    for (const QByteArray* text :
+         std::initializer_list<const QByteArray*>{&oversized, &breaks, &rtfPars, &longLine, &rtfLongLine}) {
         disc.Write("big.txt", *text);
         try {
             LoadTextFile(&view, "big.txt");
@@ -205,6 +208,11 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
         EXPECT_EQ(Lines(view.document()), QStringList{"before"});
     }
     EXPECT_EQ(Load(breaks.left(kMaxTextParagraphs - 1)).size(), kMaxTextParagraphs);
+    EXPECT_EQ(Load(longLine.left(kMaxParagraphChars) + "\r\n" + longLine.left(kMaxParagraphChars)).size(), 2);
+    // What shows no text (a picture's data) makes no paragraph long.
+    EXPECT_EQ(Load("{\\rtf1{\\pict\\pngblip " + QByteArray(kMaxParagraphChars, 'f') + "}{\\*\\themedata " +
+                   QByteArray(kMaxParagraphChars, '0') + "}shown}"),
+              QStringList{"shown"});
 }
 
 TEST_F(TextLoad, EmptyFileEmptiesTheView)
