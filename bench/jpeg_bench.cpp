@@ -188,9 +188,9 @@ int main(int argc, char** argv)
     };
     std::vector<Limit> limits;
     {
-        // The pixel budgets' edges: 10240 x 10240 colour, 8192 x 8960 grey.
+        // The pixel budgets' edges: 10240 x 10240 colour, 8192 x 8192 grey.
         limits.push_back({"limits/largest_colour", EncodeJpeg(Photo(10240, 10240, 3))});
-        limits.push_back({"limits/largest_grey", EncodeJpeg(Photo(8192, 8960, 1))});
+        limits.push_back({"limits/largest_grey", EncodeJpeg(Photo(8192, 8192, 1))});
         EncodeOptions progressive;
         progressive.progressive = true;
         // libjpeg's usual ten-scan progression, 4:3, as wide as the work budget allows.

@@ -35,7 +35,7 @@ inline constexpr std::size_t kMaxDecoderMemory = std::size_t{1} << 30;
 // to a colour table (grey files, palette screens) take twice as long per
 // pixel, so they get a smaller budget.
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t{100} << 20;  // 104,857,600
-inline constexpr std::uint64_t kMaxQuantizedPixels = std::uint64_t{70} << 20;  // 73,400,320
+inline constexpr std::uint64_t kMaxQuantizedPixels = std::uint64_t{64} << 20;  // 67,108,864
 bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized);
 
 // Progressive (multi-scan) files: each scan is a pass over the blocks of its
@@ -43,8 +43,8 @@ bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized
 // band plus a fixed part per block and per scan; the final output pass costs
 // one unit per sample. Past the budget the decode is refused as a bad
 // progression. Ordinary progressive files need about 5 (4:2:0) to 10 (4:4:4)
-// units per pixel, so they fit up to about 40 and 20 megapixels.
-inline constexpr std::uint64_t kMaxProgressiveWork = 200'000'000;
+// units per pixel, so they fit up to about 28 and 14 megapixels.
+inline constexpr std::uint64_t kMaxProgressiveWork = 180'000'000;
 inline constexpr std::uint64_t kWorkPerScanBlock = 8;
 inline constexpr std::uint64_t kWorkPerScan = 1000;
 

@@ -257,8 +257,8 @@ TEST(PixelBudget, TakesEveryCameraPicture)
     EXPECT_FALSE(WithinPixelBudget(65535, 65535, false));
     // Grey: the largest monochrome camera pictures (about 60 megapixels).
     EXPECT_TRUE(WithinPixelBudget(9528, 6328, true));
-    EXPECT_TRUE(WithinPixelBudget(8192, 8960, true));
-    EXPECT_FALSE(WithinPixelBudget(8192, 8961, true));
+    EXPECT_TRUE(WithinPixelBudget(8192, 8192, true));
+    EXPECT_FALSE(WithinPixelBudget(8192, 8193, true));
 }
 
 TEST_F(Decode, HeaderFactsComeFromTheFile)
