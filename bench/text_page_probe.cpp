@@ -7,7 +7,7 @@
 //                                         the text the document shows)
 //
 // "breaks" instead of plain is a text of nothing but line breaks, the most
-// paragraphs a text of its size can hold.
+// paragraphs a text of its size can hold; "oneline" one paragraph of words.
 //
 // Prints "ms=<click to painted> idle_kb=<RSS before> peak_kb=<peak RSS after
 // the click, background layout finished>"; a text the window refuses prints
@@ -111,13 +111,15 @@ int main(int argc, char** argv)
     const bool bare = std::strcmp(argv[1], "bare") == 0;
     const bool rtf = std::strcmp(argv[2], "rtf") == 0;
     const bool breaks = std::strcmp(argv[2], "breaks") == 0;  // nothing but line breaks: one paragraph per byte
+    const bool oneLine = std::strcmp(argv[2], "oneline") == 0;  // words and no line break at all
     const qsizetype bytes = static_cast<qsizetype>(std::atof(argv[3]) * 1024 * 1024);
 
     QTemporaryDir disc;
     QString shownText;
     {
         const QByteArray content = rtf      ? tavelo::bench::RtfHelpText(bytes, &shownText)
-                                   : breaks ? QByteArray(bytes, '\n')
+                                   : breaks  ? QByteArray(bytes, '\n')
+                                   : oneLine ? QByteArray("word ").repeated(bytes / 5)
                                             : tavelo::bench::PlainHelpText(bytes);
         if (!rtf && bare)
             shownText = *tavelo::DecodePlainText(content);
