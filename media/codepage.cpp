@@ -35,9 +35,50 @@ iconv_t OpenFor(int codePage)
     return reinterpret_cast<iconv_t>(-1);
 }
 
+// Code pages whose every byte stands for one character on its own. (The
+// Hebrew and Vietnamese ones combine marks with the letter before them.)
+bool IsSingleByte(int codePage)
+{
+    switch (codePage) {
+    case 437: case 850: case 866: case 874: case 1250: case 1251: case 1252: case 1253: case 1254:
+    case 1256: case 1257: case 10000: case 20866: case 21866:
+        return true;
+    default:
+        return codePage >= 28591 && codePage <= 28606;
+    }
+}
+
 }  // namespace
 
-CodePageDecoder::CodePageDecoder(int codePage) : codePage_(codePage), cd_(OpenFor(codePage)) {}
+CodePageDecoder::CodePageDecoder(int codePage) : codePage_(codePage), cd_(OpenFor(codePage))
+{
+    if (ok() && IsSingleByte(codePage))
+        BuildTable();
+}
+
+void CodePageDecoder::BuildTable()
+{
+    std::vector<char16_t> table(256);
+    for (int b = 0; b < 256; ++b) {
+        char byte = static_cast<char>(b);
+        char16_t unit[2] = {};
+        char* in = &byte;
+        size_t inLeft = 1;
+        char* outPtr = reinterpret_cast<char*>(unit);
+        size_t outLeft = sizeof unit;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        const size_t r = iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
+        const size_t units = (sizeof unit - outLeft) / sizeof(char16_t);
+        if (r == static_cast<size_t>(-1) && errno == EILSEQ)
+            table[b] = QChar::ReplacementCharacter;
+        else if (r != static_cast<size_t>(-1) && inLeft == 0 && units == 1)
+            table[b] = unit[0];
+        else
+            return;  // not one character per byte after all: iconv decodes
+    }
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    table_ = std::move(table);
+}
 
 CodePageDecoder::~CodePageDecoder()
 {
@@ -49,6 +90,14 @@ qsizetype CodePageDecoder::Decode(QByteArrayView bytes, QString& out, bool final
 {
     if (!ok() || bytes.isEmpty())
         return 0;
+    if (!table_.empty()) {
+        const qsizetype start = out.size();
+        out.resize(start + bytes.size());
+        QChar* d = out.data() + start;
+        for (const char b : bytes)
+            *d++ = QChar(table_[static_cast<unsigned char>(b)]);
+        return bytes.size();
+    }
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // fresh shift state
 
     char16_t buffer[4096];

@@ -7,6 +7,8 @@
 
 #include <iconv.h>
 
+#include <vector>
+
 namespace tavelo {
 
 // The code page Cyrillic discs were written in; also what plain text that is
@@ -31,8 +33,13 @@ public:
     qsizetype Decode(QByteArrayView bytes, QString& out, bool final = true);
 
 private:
+    void BuildTable();
+
     int codePage_;
     iconv_t cd_;
+    // For single-byte code pages: each byte's character, so long texts need
+    // no call into iconv per piece. Empty for the others.
+    std::vector<char16_t> table_;
 };
 
 // The code page an RTF \fcharset value stands for, or 0 when the charset

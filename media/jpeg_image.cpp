@@ -37,6 +37,8 @@ struct Session {
     std::size_t pos;
 
     bool multipleScans;
+    int lastScan;  // input_scan_number the work was last counted for
+    std::uint64_t work;  // of a multi-scan file so far
     bool paletteScreen;
     bool quantize;
     bool cmyk;
@@ -107,18 +109,41 @@ void SkipInput(j_decompress_ptr cinfo, long count)
     src->bytes_in_buffer -= static_cast<std::size_t>(count);
 }
 
-// A hostile progressive file can hold thousands of scans, each a pass over
-// the whole picture; past this many the decode is refused instead of taking
-// minutes. Real encoders write about ten.
-constexpr int kMaxScans = 1000;
+// The work of the scan libjpeg has just reached (see kMaxProgressiveWork).
+std::uint64_t ScanWork(const jpeg_decompress_struct& d)
+{
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < d.comps_in_scan; ++i)
+        blocks += std::uint64_t{d.cur_comp_info[i]->width_in_blocks} * d.cur_comp_info[i]->height_in_blocks;
+    const auto band = static_cast<std::uint64_t>(std::max(0, d.Se - d.Ss + 1));
+    return blocks * (band + kWorkPerScanBlock) + kWorkPerScan;
+}
 
+// The output pass of a multi-scan file: one unit per sample of every component.
+std::uint64_t OutputWork(const jpeg_decompress_struct& d)
+{
+    std::uint64_t samples = 0;
+    for (int i = 0; i < d.num_components; ++i)
+        samples += std::uint64_t{d.comp_info[i].width_in_blocks} * d.comp_info[i].height_in_blocks * 64;
+    return samples;
+}
+
+// Called by libjpeg before each piece of input it consumes; a new scan adds
+// its work, and a multi-scan file past the budget is refused.
 void ProgressMonitor(j_common_ptr cinfo)
 {
-    if (cinfo->is_decompressor) {
-        auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-        if (d->input_scan_number > kMaxScans)
-            ERREXIT(cinfo, JERR_BAD_PROGRESSION);
-    }
+    if (!cinfo->is_decompressor)
+        return;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    Session& s = Of(cinfo);
+    if (!s.multipleScans || d->input_scan_number == s.lastScan || d->comps_in_scan <= 0)
+        return;
+    if (s.lastScan == 0)
+        s.work = OutputWork(*d);
+    s.lastScan = d->input_scan_number;
+    s.work += ScanWork(*d);
+    if (s.work > kMaxProgressiveWork)
+        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
 }
 
 using Step = void (*)(Session&);
@@ -166,6 +191,7 @@ void StepSetup(Session& s)
 {
     jpeg_decompress_struct& c = s.cinfo;
     jpeg_read_header(&c, TRUE);
+    s.multipleScans = jpeg_has_multiple_scans(&c) != FALSE;
     c.scale_num = 1;
     c.scale_denom = 1;
     c.dct_method = JDCT_FLOAT;
@@ -290,6 +316,11 @@ private:
 
 }  // namespace
 
+bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized)
+{
+    return width * height <= (quantized ? kMaxQuantizedPixels : kMaxPixels);
+}
+
 void SetScreenDepth(int bits) { g_screenDepth = bits; }
 int ScreenDepth() { return g_screenDepth; }
 
@@ -319,7 +350,7 @@ TBitmap DecodeJpeg(const unsigned char* data, std::size_t size)
     const std::size_t stride = (c.output_width * bitsPerPixel + 31) / 32 * 4;
     // A header may announce far more than memory holds; refuse before
     // libjpeg or the bitmap allocates anything of that size.
-    if (stride * c.output_height > kMaxBitmapBytes)
+    if (!WithinPixelBudget(c.output_width, c.output_height, s.quantize) || stride * c.output_height > kMaxBitmapBytes)
         RaiseOutOfResources();
 
     d.Run(StepStart);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 namespace tavelo {
@@ -25,6 +26,27 @@ int ScreenDepth();
 inline constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
 inline constexpr std::size_t kMaxBitmapBytes = std::size_t{1} << 30;
 inline constexpr std::size_t kMaxDecoderMemory = std::size_t{1} << 30;
+
+// Work budgets that keep one picture from holding the window for more than
+// about a second (measured on a small two-core machine; see README).
+//
+// Pixels: every camera picture up to 100 megapixels fits; a header claiming
+// more is refused before anything of its size is allocated. Pictures reduced
+// to a colour table (grey files, palette screens) take twice as long per
+// pixel, so they get a smaller budget.
+inline constexpr std::uint64_t kMaxPixels = std::uint64_t{100} << 20;  // 104,857,600
+inline constexpr std::uint64_t kMaxQuantizedPixels = std::uint64_t{64} << 20;  // 67,108,864
+bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized);
+
+// Progressive (multi-scan) files: each scan is a pass over the blocks of its
+// components, costing about one unit per block and coefficient of the scan's
+// band plus a fixed part per block and per scan; the final output pass costs
+// one unit per sample. Past the budget the decode is refused as a bad
+// progression. Ordinary progressive files need about 5 (4:2:0) to 10 (4:4:4)
+// units per pixel, so they fit up to about 28 and 14 megapixels.
+inline constexpr std::uint64_t kMaxProgressiveWork = 180'000'000;
+inline constexpr std::uint64_t kWorkPerScanBlock = 8;
+inline constexpr std::uint64_t kWorkPerScan = 1000;
 
 class TJPEGImage {
 public:

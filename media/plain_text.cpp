@@ -94,6 +94,23 @@ QString NormalizeLineBreaks(QString text)
     return text;
 }
 
+ParagraphStats Paragraphs(const QString& text)
+{
+    ParagraphStats p{1, 0};
+    qsizetype start = 0;
+    for (qsizetype i = 0; (i = text.indexOf(u'\n', i)) >= 0; start = ++i) {
+        ++p.count;
+        p.longest = qMax(p.longest, i - start);
+    }
+    p.longest = qMax(p.longest, text.size() - start);
+    return p;
+}
+
+bool WithinParagraphLimits(const ParagraphStats& p)
+{
+    return p.count <= kMaxTextParagraphs && p.longest <= kMaxParagraphChars;
+}
+
 PlainEncoding DetectPlainEncoding(QByteArrayView bytes)
 {
     const auto startsWith = [&](std::initializer_list<unsigned char> bom) {

@@ -14,9 +14,29 @@ inline constexpr qsizetype kReadPiece = 64 * 1024;
 
 // Reads fd to its end in pieces of at most piece bytes. A read that fails
 // ends the content there: what was read so far is returned, no error.
-// Texts larger than this are refused rather than read: the window could not
-// lay them out in any useful time, and a hostile disc must not exhaust memory.
-inline constexpr qsizetype kMaxTextBytes = qsizetype(256) * 1024 * 1024;
+// Texts larger than this are refused rather than read: past it a view takes
+// more than a second to show the text (about 0.1 s per MiB here), and a
+// hostile disc must not exhaust memory.
+inline constexpr qsizetype kMaxTextBytes = qsizetype(8) * 1024 * 1024;
+
+// Each paragraph costs a view about as much as 30 bytes of text, in time and
+// more in memory: a text of nothing but line breaks would take seconds and
+// hundreds of megabytes well within the size limit. An 8 MiB text of
+// ordinary lines has about 130,000.
+inline constexpr qsizetype kMaxTextParagraphs = 200'000;
+
+// A paragraph is laid out whole before its first line can be painted, at
+// about 1.3 microseconds per character here: a text that is one long line
+// would hold the window for seconds. Ordinary paragraphs are far shorter.
+inline constexpr qsizetype kMaxParagraphChars = 256 * 1024;
+
+struct ParagraphStats {
+    qsizetype count = 0;
+    qsizetype longest = 0;  // characters
+};
+// Paragraphs of decoded plain text ("\n" separates them).
+ParagraphStats Paragraphs(const QString& text);
+bool WithinParagraphLimits(const ParagraphStats& p);
 
 // Returns nullopt when the file holds more than maxBytes.
 std::optional<QByteArray> ReadWholeFile(int fd, qsizetype piece = kReadPiece, qsizetype maxBytes = kMaxTextBytes);

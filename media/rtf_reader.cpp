@@ -10,12 +10,14 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tavelo {
@@ -28,7 +30,8 @@ constexpr qsizetype kMaxFontNameBytes = 256;
 // Text is handed to the document in pieces of about this many bytes, so a
 // huge unbroken line does not need several whole copies of itself.
 constexpr qsizetype kPieceBytes = 256 * 1024;
-constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size writers produce
+constexpr int kMaxHalfPoints = 3276;
+constexpr std::size_t kMaxCachedFormats = 64;  // 1638 pt, the largest size writers produce
 
 enum class Dest : std::uint8_t { Text, Skip, FontTable, ColorTable };
 
@@ -391,11 +394,12 @@ private:
         case Word::AnsiCpg:
             if (param > 0 && param <= 65535)
                 docCodePage_ = param;
+            Forget();
             break;
-        case Word::Mac: docCodePage_ = 10000; break;
-        case Word::Pc: docCodePage_ = 437; break;
-        case Word::Pca: docCodePage_ = 850; break;
-        case Word::Deff: defaultFont_ = param; break;
+        case Word::Mac: docCodePage_ = 10000, Forget(); break;
+        case Word::Pc: docCodePage_ = 437, Forget(); break;
+        case Word::Pca: docCodePage_ = 850, Forget(); break;
+        case Word::Deff: defaultFont_ = param, Forget(); break;
         case Word::FontTable:
             cur_.dest = Dest::FontTable;
             fontNumber_ = -1;
@@ -456,7 +460,7 @@ private:
         if (static_cast<unsigned char>(c) < 0x20)
             return;
         StartRun();
-        const int cp = CodePage(cur_.chr.font);
+        const int cp = CachedCodePage(cur_.chr.font);
         if (cp != bytesCodePage_) {
             FlushBytes(true);
             bytesCodePage_ = cp;
@@ -512,7 +516,7 @@ private:
         Sanitize(run_);
         if (!run_.isEmpty()) {
             BreakIfPending();
-            cursor_.insertText(run_, FormatFor(runProps_));
+            cursor_.insertText(run_, CachedFormat(runProps_));
         }
         run_.clear();
     }
@@ -537,7 +541,7 @@ private:
         BreakIfPending();
         cursor_.setBlockFormat(BlockFormat(cur_.align));
         breakPending_ = true;
-        breakFormat_ = FormatFor(cur_.chr);
+        breakFormat_ = CachedFormat(cur_.chr);
     }
 
     void Finish(Align align)
@@ -551,6 +555,7 @@ private:
 
     void CommitFont()
     {
+        Forget();
         if (fontNumber_ >= 0 && (fonts_.size() < kMaxTableEntries || fonts_.count(fontNumber_))) {
             QString name;
             if (CodePageDecoder* d = DecoderFor(fontCodePage_ ? fontCodePage_ : docCodePage_))
@@ -571,6 +576,7 @@ private:
 
     void CommitColor()
     {
+        Forget();
         if (colors_.size() < kMaxTableEntries) {
             if (colorStated_)
                 colors_.emplace_back(QColor(red_, green_, blue_));
@@ -579,6 +585,35 @@ private:
         }
         red_ = green_ = blue_ = 0;
         colorStated_ = false;
+    }
+
+    // Looked up for every text byte and every run: remembered until a table
+    // or a document default they depend on changes (Forget).
+    int CachedCodePage(int font)
+    {
+        if (font != codePageFont_ || !codePageKnown_) {
+            codePageFont_ = font;
+            codePage_ = CodePage(font);
+            codePageKnown_ = true;
+        }
+        return codePage_;
+    }
+
+    const QTextCharFormat& CachedFormat(const CharProps& props)
+    {
+        for (const auto& [p, f] : formats_)
+            if (p == props)
+                return f;
+        if (formats_.size() >= kMaxCachedFormats)
+            formats_.clear();
+        formats_.emplace_back(props, FormatFor(props));
+        return formats_.back().second;
+    }
+
+    void Forget()
+    {
+        codePageKnown_ = false;
+        formats_.clear();
     }
 
     int CodePage(int font) const
@@ -665,6 +700,11 @@ private:
     int red_ = 0, green_ = 0, blue_ = 0;
     bool colorStated_ = false;
 
+    bool codePageKnown_ = false;
+    int codePageFont_ = 0;
+    int codePage_ = 0;
+    std::vector<std::pair<CharProps, QTextCharFormat>> formats_;
+
     CharProps runProps_;
     QByteArray bytes_;
     int bytesCodePage_ = kCyrillicCodePage;
@@ -677,12 +717,81 @@ private:
 
 bool LooksLikeRtf(QByteArrayView bytes) { return bytes.startsWith("{\\rtf"); }
 
+ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
+{
+    ParagraphStats stats{1, 0};
+    const char* begin = bytes.data();
+    const char* end = begin + bytes.size();
+    const char* start = begin;  // of the current paragraph's source
+    const char* p = begin;
+    const auto paragraphEnds = [&](const char* at) {
+        ++stats.count;
+        stats.longest = std::max<qsizetype>(stats.longest, at - start);
+        start = at;
+    };
+    // Pictures, objects and optional destinations ({\\* ...}: themes, style
+    // data) show no text and can be long; their bytes count for no paragraph.
+    const auto startsWith = [&](const char* at, std::string_view what) {
+        return static_cast<std::size_t>(end - at) >= what.size() && std::string_view(at, what.size()) == what;
+    };
+    const auto skipGroup = [&](const char* open) {  // returns the end of the group opened at open
+        int depth = 0;
+        for (const char* q = open; q < end; ++q) {
+            if (*q == '\\' && q + 1 < end)
+                ++q;
+            else if (*q == '{')
+                ++depth;
+            else if (*q == '}' && --depth == 0)
+                return q + 1;
+        }
+        return end;
+    };
+    const char* brace = begin;  // the next "{" at or after p, or nullptr
+    for (;;) {
+        if (brace != nullptr && brace < p)
+            brace = static_cast<const char*>(std::memchr(p, '{', static_cast<std::size_t>(end - p)));
+        const char* slash = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
+        if (brace != nullptr && (slash == nullptr || brace < slash)) {
+            p = brace + 1;
+            if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object")) {
+                const char* after = skipGroup(brace);
+                start += after - brace;  // not part of the paragraph's length
+                p = after;
+            }
+            continue;
+        }
+        if (slash == nullptr)
+            break;
+        p = slash;
+        const char* mark = p++;
+        if (p == end)
+            break;
+        if (*p == '\r' || *p == '\n') {
+            paragraphEnds(mark);
+            continue;
+        }
+        const char* word = p;
+        while (p < end && IsLetter(*p))
+            ++p;
+        const std::string_view name(word, static_cast<std::size_t>(p - word));
+        if (name == "par" || name == "sect" || name == "page" || name == "row")
+            paragraphEnds(mark);
+    }
+    stats.longest = std::max<qsizetype>(stats.longest, end - start);
+    return stats;
+}
+
 void ReadRtf(QByteArrayView bytes, QTextDocument* doc)
 {
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
+    // Clearing inside the same edit block as the filling makes it one change
+    // of the whole document, which a view lays out lazily instead of at once.
+    QTextCursor whole(doc);
+    whole.beginEditBlock();
     doc->clear();
     Reader(bytes, doc).Run();
+    whole.endEditBlock();
     doc->setUndoRedoEnabled(undo);
 }
 

@@ -12,6 +12,8 @@
 // input size (nesting deeper than a fixed limit is followed but not stacked,
 // tables are capped).
 
+#include "media/plain_text.h"
+
 #include <QByteArrayView>
 
 class QTextDocument;
@@ -20,6 +22,12 @@ namespace tavelo {
 
 // True when bytes begin with "{\rtf", the only content the reader accepts.
 bool LooksLikeRtf(QByteArrayView bytes);
+
+// Upper bounds of the paragraphs the document in bytes makes and of their
+// length in characters: its \\par, \\sect, \\page and \\row words and escaped
+// line breaks count wherever they stand, and every byte between two of them
+// as a character.
+ParagraphStats RtfParagraphBounds(QByteArrayView bytes);
 
 // Replaces the whole content of doc with the RTF document in bytes (which
 // must satisfy LooksLikeRtf). Clears doc's undo history.

@@ -36,20 +36,33 @@ Qt::Alignment ToQt(TAlignment a)
     return Qt::AlignLeft;
 }
 
+// Clearing and filling in one edit block makes the change cover the whole
+// document, so the view lays it out lazily, a piece per event-loop turn, and
+// paints the first screen at once; a fill after a separate clear would be laid
+// out in full before the handler returns. A cleared document has default
+// block and character formats, so plain text takes the view's defaults.
 void FillPlain(QTextDocument* doc, const QString& text)
 {
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    doc->clear();
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    cursor.setBlockFormat(QTextBlockFormat());
-    cursor.setBlockCharFormat(QTextCharFormat());
-    // insertText makes every "\n" a paragraph, all in the view's defaults.
-    cursor.insertText(text, QTextCharFormat());
-    cursor.endEditBlock();
-    doc->setUndoRedoEnabled(undo);
+    doc->setPlainText(text);  // clears the undo history too
 }
+
+// While a view's content is replaced it holds no caret. A caret in the
+// document would be carried along by the text inserted before it, and putting
+// it back at the start afterwards makes the view ask where the carried caret
+// and its selection were, which lays the whole new text out before the
+// handler returns. Without a caret there is nothing to ask about, and the
+// text is laid out lazily, screen by screen. The caret comes back at the start
+// of the new text, whether the filling finishes or fails.
+class CaretAside {
+public:
+    explicit CaretAside(TRichEdit* view) : view_(view) { view_->setTextCursor(QTextCursor()); }
+    ~CaretAside() { view_->setTextCursor(QTextCursor(view_->document())); }
+    CaretAside(const CaretAside&) = delete;
+    CaretAside& operator=(const CaretAside&) = delete;
+
+private:
+    TRichEdit* view_;
+};
 
 }  // namespace
 
@@ -152,12 +165,16 @@ void LoadTextFile(TRichEdit* view, const QString& path)
     QTextDocument* doc = view->document();
     try {
         if (ReadsAsRtf(view->Settings(), bytes)) {
+            if (!WithinParagraphLimits(RtfParagraphBounds(bytes)))
+                throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
+            const CaretAside aside(view);
             ReadRtf(bytes, doc);
         } else {
             const std::optional<QString> text = DecodePlainText(bytes);
-            if (!text)
+            if (!text || !WithinParagraphLimits(Paragraphs(*text)))
                 throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
             bytes = QByteArray();  // the bytes are no longer needed; a long text needs the room
+            const CaretAside aside(view);
             FillPlain(doc, *text);
         }
     } catch (const std::bad_alloc&) {
@@ -165,7 +182,6 @@ void LoadTextFile(TRichEdit* view, const QString& path)
     }
     doc->setModified(false);
 
-    view->setTextCursor(QTextCursor(doc));
     view->horizontalScrollBar()->setValue(0);
     view->verticalScrollBar()->setValue(0);
 }

@@ -51,7 +51,9 @@ private:
 // file at path: an RTF document when the content begins with "{\rtf",
 // otherwise plain text. Relative paths resolve against the current directory.
 // Throws EFOpenError when the file cannot be opened (the view is untouched)
-// and EOutOfResources "Failed to Load Stream" when the content cannot be read.
+// and EOutOfResources "Failed to Load Stream" when the content cannot be read
+// or is more than a view can show within a second (kMaxTextBytes,
+// kMaxTextParagraphs, kMaxParagraphChars; the view is untouched).
 // Afterwards the caret is at the start, nothing is selected and the view shows
 // the first line.
 void LoadTextFile(TRichEdit* view, const QString& path);

@@ -197,55 +197,68 @@ TEST_F(Decode, HostileHeadersFailCleanly)
 {
     QElapsedTimer clock;
     clock.start();
-    for (const int components : {1, 3}) {
-        for (const bool progressive : {false, true}) {
-            EncodeOptions o;
-            o.progressive = progressive;
-            const QByteArray bytes = test::WithFrameSize(EncodeJpeg(Photo(16, 16, components), o), 60000, 60000);
-            TJPEGImage jpeg;
-            ASSERT_NO_THROW(jpeg.LoadFromFile(Put(bytes)));
-            EXPECT_EQ(jpeg.Width(), 60000);
-            const Failure f = FailureOf([&] { jpeg.Bitmap(); });
-            EXPECT_EQ(f.cls, Class<EOutOfResources>()) << components << progressive;
-            EXPECT_EQ(f.message, QStringLiteral("Out of system resources"));
+    // 32000 x 32000 grey would fit in memory (1 GB) but takes seconds.
+    for (const int side : {32000, 60000}) {
+        for (const int components : {1, 3}) {
+            for (const bool progressive : {false, true}) {
+                EncodeOptions o;
+                o.progressive = progressive;
+                const QByteArray bytes = test::WithFrameSize(EncodeJpeg(Photo(16, 16, components), o), side, side);
+                TJPEGImage jpeg;
+                ASSERT_NO_THROW(jpeg.LoadFromFile(Put(bytes)));
+                EXPECT_EQ(jpeg.Width(), side);
+                const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+                EXPECT_EQ(f.cls, Class<EOutOfResources>()) << side << components << progressive;
+                EXPECT_EQ(f.message, QStringLiteral("Out of system resources"));
+            }
         }
     }
     EXPECT_LT(clock.elapsed(), 5000);
 }
 
-TEST_F(Decode, HostileProgressiveFileHitsTheWorkingMemoryBound)
+TEST_F(Decode, ProgressiveFileOverTheWorkBudgetIsRefused)
 {
-    // The bitmap (about 0.9 GB) would be allowed; the coefficient store of a
-    // full-resolution progressive file this size is not.
-    EncodeOptions o;
-    o.progressive = true;
-    o.subsample = false;
-    const QByteArray bytes = test::WithFrameSize(EncodeJpeg(Photo(16, 16, 3), o), 18000, 17800);
-    TJPEGImage jpeg;
-    jpeg.LoadFromFile(Put(bytes));
-    const Failure f = FailureOf([&] { jpeg.Bitmap(); });
-    EXPECT_EQ(f.cls, Class<EOutOfMemory>());
-    EXPECT_EQ(f.message, QStringLiteral("Out of memory"));
-}
-
-TEST_F(Decode, FileWithThousandsOfScansIsRefused)
-{
-    // Each scan of a progressive file is a pass over the picture; a file with
-    // thousands of them is refused rather than decoded for minutes.
+    // Every scan is a pass over the picture: a header claiming 4000 x 4000
+    // over a file of 1891 scans would take many seconds, and is refused.
     EncodeOptions o;
     o.manyScans = true;
-    const QByteArray bytes = EncodeJpeg(Photo(16, 16, 3), o);
+    const QByteArray many = EncodeJpeg(Photo(16, 16, 3), o);
     TJPEGImage jpeg;
-    jpeg.LoadFromFile(Put(bytes));
+    jpeg.LoadFromFile(Put(test::WithFrameSize(many, 4000, 4000)));
     EXPECT_TRUE(jpeg.ProgressiveEncoding());
     const Failure f = FailureOf([&] { jpeg.Bitmap(); });
     EXPECT_EQ(f.cls, Class<EJPEG>());
     EXPECT_EQ(f.message, QStringLiteral("JPEG error #%1").arg(JERR_BAD_PROGRESSION));
-    // An ordinary progressive file is far below the limit.
+    // The same scans over a small picture are little work and decode, and so
+    // does an ordinary progressive file.
+    jpeg.LoadFromFile(Put(many));
+    EXPECT_EQ(jpeg.Bitmap().width(), 16);
     o.manyScans = false;
     o.progressive = true;
-    jpeg.LoadFromFile(Put(EncodeJpeg(Photo(16, 16, 3), o)));
-    EXPECT_EQ(jpeg.Bitmap().width(), 16);
+    jpeg.LoadFromFile(Put(EncodeJpeg(Photo(640, 480, 3), o)));
+    EXPECT_EQ(jpeg.Bitmap().width(), 640);
+}
+
+TEST_F(Decode, GreyPicturesHaveTheSmallerPixelBudget)
+{
+    const QByteArray bytes = test::WithFrameSize(EncodeJpeg(Photo(16, 16, 1)), 9000, 9000);
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(Put(bytes));
+    const Failure f = FailureOf([&] { jpeg.Bitmap(); });
+    EXPECT_EQ(f.cls, Class<EOutOfResources>());
+    EXPECT_EQ(f.message, QStringLiteral("Out of system resources"));
+}
+
+TEST(PixelBudget, TakesEveryCameraPicture)
+{
+    EXPECT_TRUE(WithinPixelBudget(11648, 8736, false));  // the largest camera pictures
+    EXPECT_TRUE(WithinPixelBudget(10240, 10240, false));
+    EXPECT_FALSE(WithinPixelBudget(10240, 10241, false));
+    EXPECT_FALSE(WithinPixelBudget(65535, 65535, false));
+    // Grey: the largest monochrome camera pictures (about 60 megapixels).
+    EXPECT_TRUE(WithinPixelBudget(9528, 6328, true));
+    EXPECT_TRUE(WithinPixelBudget(8192, 8192, true));
+    EXPECT_FALSE(WithinPixelBudget(8192, 8193, true));
 }
 
 TEST_F(Decode, HeaderFactsComeFromTheFile)

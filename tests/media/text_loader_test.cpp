@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,8 @@ TEST_F(TextLoad, EncodingsAllShowCyrillic)
     // Not UTF-8 after all (a lone lead byte, an overlong form): Windows-1251.
     EXPECT_EQ(Load("\xd0\xff").join('\n'), QStringLiteral("Ря"));
     EXPECT_EQ(Load("\xc0\xaf").join('\n'), QStringLiteral("А\u0407"));
+    // Windows-1251 signs, and the one byte it leaves undefined.
+    EXPECT_EQ(Load("\xb9\x88\x98\xff").join('\n'), QStringLiteral("№€\uFFFDя"));
 }
 
 TEST_F(TextLoad, NulBytesAreDroppedAndNothingAfterThemIsLost)
@@ -184,6 +187,34 @@ TEST_F(TextLoad, MissingFileOrFolderFailsAndLeavesTheViewAlone)
     }
 }
 
+TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
+{
+    Load("before");
+    QByteArray oversized;
+    oversized.resize(kMaxTextBytes + 1);  // refused on its size, before reading
+    const QByteArray breaks(kMaxTextParagraphs, '\n');  // one paragraph too many
+    const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextParagraphs) + "}";
+    const QByteArray longLine(kMaxParagraphChars + 1, 'w');  // a paragraph too long
+    const QByteArray rtfLongLine = "{\\rtf1 " + longLine + "}";
+    for (const QByteArray* text :
+         std::initializer_list<const QByteArray*>{&oversized, &breaks, &rtfPars, &longLine, &rtfLongLine}) {
+        disc.Write("big.txt", *text);
+        try {
+            LoadTextFile(&view, "big.txt");
+            ADD_FAILURE() << "no error for " << text->size() << " bytes";
+        } catch (const EOutOfResources& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Failed to Load Stream"));
+        }
+        EXPECT_EQ(Lines(view.document()), QStringList{"before"});
+    }
+    EXPECT_EQ(Load(breaks.left(kMaxTextParagraphs - 1)).size(), kMaxTextParagraphs);
+    EXPECT_EQ(Load(longLine.left(kMaxParagraphChars) + "\r\n" + longLine.left(kMaxParagraphChars)).size(), 2);
+    // What shows no text (a picture's data) makes no paragraph long.
+    EXPECT_EQ(Load("{\\rtf1{\\pict\\pngblip " + QByteArray(kMaxParagraphChars, 'f') + "}{\\*\\themedata " +
+                   QByteArray(kMaxParagraphChars, '0') + "}shown}"),
+              QStringList{"shown"});
+}
+
 TEST_F(TextLoad, EmptyFileEmptiesTheView)
 {
     Load("something");
@@ -209,6 +240,38 @@ TEST_F(TextLoad, LoadReplacesTypingAndStartsAtTheTop)
     EXPECT_EQ(view.verticalScrollBar()->value(), 0);
     EXPECT_FALSE(view.document()->isUndoAvailable());  // undo cannot bring the old text back
     EXPECT_FALSE(view.document()->isModified());
+}
+
+TEST_F(TextLoad, PlainTextAfterRtfKeepsNoneOfItsFormatting)
+{
+    view.resize(313, 433);
+    view.show();
+    Load("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}\\qr\\b\\cf1 bold red}");
+    ASSERT_TRUE(view.document()->begin().begin().fragment().charFormat().font().bold());
+    Load("plain\nlines");
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
+        EXPECT_FALSE(b.blockFormat().hasProperty(QTextFormat::BlockAlignment));
+        const QTextCharFormat chr = b.begin().fragment().charFormat();
+        EXPECT_FALSE(chr.hasProperty(QTextFormat::FontWeight));
+        EXPECT_FALSE(chr.hasProperty(QTextFormat::ForegroundBrush));
+    }
+}
+
+// A long text is laid out by the event loop, a screenful first, not in full
+// before the load returns (which held the window for seconds).
+TEST_F(TextLoad, LongTextIsLaidOutAfterTheLoadReturns)
+{
+    view.resize(313, 433);
+    view.show();
+    QCoreApplication::processEvents();
+    for (const QByteArray& text : {QByteArray("line of a long help text\n").repeated(20000),
+                                   "{\\rtf1 " + QByteArray("line of a long help text\\par ").repeated(20000) + "}"}) {
+        disc.Write("long.txt", text);
+        LoadTextFile(&view, "long.txt");
+        EXPECT_GT(view.document()->begin().layout()->lineCount(), 0);
+        EXPECT_EQ(view.document()->lastBlock().previous().layout()->lineCount(), 0);
+        EXPECT_EQ(view.textCursor().position(), 0);
+    }
 }
 
 TEST_F(TextLoad, EnterInsertsNothingWhereReturnsAreNotWanted)
