@@ -378,8 +378,7 @@ private:
         QByteArray bytes;
         try {
             bytes = ReadTextFile(formed);
-            if (!ReadsAsRtf(TRichEditSettings{}, bytes) && !DecodePlainText(bytes))
-                throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
+            (void)TextToShow(TRichEditSettings{}, bytes);
         } catch (const Exception& e) {
             QString code = QStringLiteral("text-unreadable");
             if (!r.ok())

@@ -158,21 +158,35 @@ bool ReadsAsRtf(const TRichEditSettings& settings, QByteArrayView bytes)
     return !settings.PlainText && LooksLikeRtf(bytes);
 }
 
+std::optional<QString> TextToShow(const TRichEditSettings& settings, QByteArrayView bytes)
+{
+    const auto refuse = [] { return EOutOfResources(QStringLiteral("Failed to Load Stream")); };
+    try {
+        if (ReadsAsRtf(settings, bytes)) {
+            if (!WithinParagraphLimits(RtfParagraphBounds(bytes)))
+                throw refuse();
+            return std::nullopt;
+        }
+        std::optional<QString> text = DecodePlainText(bytes);
+        if (!text || !WithinParagraphLimits(Paragraphs(*text)))
+            throw refuse();
+        return text;
+    } catch (const std::bad_alloc&) {
+        throw refuse();
+    }
+}
+
 void LoadTextFile(TRichEdit* view, const QString& path)
 {
     QByteArray bytes = ReadTextFile(path);
+    std::optional<QString> text = TextToShow(view->Settings(), bytes);
 
     QTextDocument* doc = view->document();
     try {
-        if (ReadsAsRtf(view->Settings(), bytes)) {
-            if (!WithinParagraphLimits(RtfParagraphBounds(bytes)))
-                throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
+        if (!text) {
             const CaretAside aside(view);
             ReadRtf(bytes, doc);
         } else {
-            const std::optional<QString> text = DecodePlainText(bytes);
-            if (!text || !WithinParagraphLimits(Paragraphs(*text)))
-                throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
             bytes = QByteArray();  // the bytes are no longer needed; a long text needs the room
             const CaretAside aside(view);
             FillPlain(doc, *text);

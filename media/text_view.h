@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTextEdit>
 
+#include <optional>
+
 namespace tavelo {
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -65,5 +67,10 @@ QByteArray ReadTextFile(const QString& path);
 // True when LoadTextFile reads content as an RTF document in a view with
 // these settings; otherwise it is plain text (DetectPlainEncoding).
 bool ReadsAsRtf(const TRichEditSettings& settings, QByteArrayView bytes);
+
+// What LoadTextFile would put in such a view for content: nothing (an RTF
+// document) or the decoded plain text. Throws EOutOfResources "Failed to Load
+// Stream" for content it refuses, so a check can ask without a view.
+std::optional<QString> TextToShow(const TRichEditSettings& settings, QByteArrayView bytes);
 
 }  // namespace tavelo
