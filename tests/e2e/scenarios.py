@@ -428,7 +428,7 @@ def scenario_exit(s):
     clicked = time.monotonic()
     s.click_widget(BITBTN[7])
     # During the one-second pause the screen already shows the reset menu.
-    time.sleep(0.3)
+    time.sleep(0.15)
     during = s.shot()
     check(s.alive() and time.monotonic() - clicked < 0.9, "the pause ended before the screenshot")
     check(menu_state(during) == {n: (False, False) for n in range(1, 7)},
