@@ -16,7 +16,14 @@ tavelo_add_fuzzer(plain_text_fuzz tests/fuzz/plain_text_fuzz.cpp media/plain_tex
 tavelo_add_fuzzer(jpeg_fuzz tests/fuzz/jpeg_fuzz.cpp
   media/jpeg_image.cpp media/image_box.cpp media/placement.cpp content/paths.cpp)
 set_target_properties(jpeg_fuzz PROPERTIES AUTOMOC ON)
-target_link_libraries(jpeg_fuzz PRIVATE JPEG::JPEG)
+# The system's libjpeg is not instrumented, so the search sees only our branches;
+# instrumented-libjpeg.sh builds the same library version with the fuzz flags.
+set(TAVELO_FUZZ_LIBJPEG "" CACHE FILEPATH "Instrumented static libjpeg for jpeg_fuzz (optional)")
+if(TAVELO_FUZZ_LIBJPEG)
+  target_link_libraries(jpeg_fuzz PRIVATE ${TAVELO_FUZZ_LIBJPEG})
+else()
+  target_link_libraries(jpeg_fuzz PRIVATE JPEG::JPEG)
+endif()
 
 # Writes the JPEG fuzzer's seed pictures (see the recipe in jpeg_seeds.cpp).
 add_executable(jpeg_fuzz_seeds tests/fuzz/jpeg_seeds.cpp tests/media/jpeg_codec.cpp)
