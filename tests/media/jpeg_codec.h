@@ -27,10 +27,10 @@ struct EncodeOptions {
     bool progressive = false;
     bool arithmetic = false;
     bool adobe = true;        // Adobe marker (four-component files only)
-    bool ycck = false;        // four-component files stored as YCCK
     bool subsample = true;    // 4:2:0 chroma, else 4:4:4
     int restartRows = 0;
     bool manyScans = false;   // progressive, every coefficient bit in a scan of its own (colour: 1891 scans)
+    bool ycck = false;        // four-component files stored as YCCK
 };
 
 QByteArray EncodeJpeg(const Pixels& pixels, const EncodeOptions& options = {});
