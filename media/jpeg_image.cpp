@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -378,24 +379,13 @@ void TJPEGImage::LoadFromFile(const QString& path)
 {
     const int fd = OpenForReading(path);
     FileCloser closer(fd);
-
-    data_.reset();
-    size_ = 0;
-    bitmap_ = TBitmap();
-    width_ = height_ = 0;
-    grayscale_ = progressive_ = false;
+    Clear();
 
     struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_size < 0)
         throw EReadError(QStringLiteral("Stream read error"));
     const auto size = static_cast<std::size_t>(st.st_size);
-    std::unique_ptr<unsigned char[]> copy;
-    if (size > 0) {
-        if (size <= kMaxFileBytes)
-            copy.reset(new (std::nothrow) unsigned char[size]);
-        if (!copy)
-            throw EStreamError(QStringLiteral("Out of memory while expanding memory stream"));
-    }
+    std::unique_ptr<unsigned char[]> copy = NewCopy(size);
     std::size_t got = 0;
     while (got < size) {
         const ssize_t n = ::read(fd, copy.get() + got, size - got);
@@ -405,6 +395,41 @@ void TJPEGImage::LoadFromFile(const QString& path)
             throw EReadError(QStringLiteral("Stream read error"));
         got += static_cast<std::size_t>(n);
     }
+    Adopt(std::move(copy), size);
+}
+
+void TJPEGImage::LoadFromMemory(const unsigned char* data, std::size_t size)
+{
+    Clear();
+    std::unique_ptr<unsigned char[]> copy = NewCopy(size);
+    if (size > 0)
+        std::memcpy(copy.get(), data, size);
+    Adopt(std::move(copy), size);
+}
+
+void TJPEGImage::Clear()
+{
+    data_.reset();
+    size_ = 0;
+    bitmap_ = TBitmap();
+    width_ = height_ = 0;
+    grayscale_ = progressive_ = false;
+}
+
+std::unique_ptr<unsigned char[]> TJPEGImage::NewCopy(std::size_t size)
+{
+    std::unique_ptr<unsigned char[]> copy;
+    if (size > 0) {
+        if (size <= kMaxFileBytes)
+            copy.reset(new (std::nothrow) unsigned char[size]);
+        if (!copy)
+            throw EStreamError(QStringLiteral("Out of memory while expanding memory stream"));
+    }
+    return copy;
+}
+
+void TJPEGImage::Adopt(std::unique_ptr<unsigned char[]> copy, std::size_t size)
+{
     data_ = std::move(copy);
     size_ = size;
 

@@ -61,6 +61,10 @@ public:
     // holding the new copy without a decoded bitmap.
     void LoadFromFile(const QString& path);
 
+    // The same for bytes already in memory (they are copied, as a file is):
+    // what the file read hands on, open for fuzzing and tests.
+    void LoadFromMemory(const unsigned char* data, std::size_t size);
+
     // Header facts of the file read last (0 / false before any).
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -74,6 +78,10 @@ public:
     const TBitmap& Bitmap();
 
 private:
+    void Clear();
+    static std::unique_ptr<unsigned char[]> NewCopy(std::size_t size);
+    void Adopt(std::unique_ptr<unsigned char[]> copy, std::size_t size);
+
     std::unique_ptr<unsigned char[]> data_;
     std::size_t size_ = 0;
     int width_ = 0;

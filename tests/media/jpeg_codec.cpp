@@ -49,6 +49,8 @@ QByteArray EncodeJpeg(const Pixels& pixels, const EncodeOptions& options)
     jpeg_set_quality(&c, options.quality, TRUE);
     if (pixels.components == 4)
         c.write_Adobe_marker = options.adobe ? TRUE : FALSE;
+    if (pixels.components == 4 && options.ycck)
+        jpeg_set_colorspace(&c, JCS_YCCK);
     if (pixels.components == 3 && !options.subsample)
         c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
     if (options.progressive)

@@ -30,6 +30,7 @@ struct EncodeOptions {
     bool subsample = true;    // 4:2:0 chroma, else 4:4:4
     int restartRows = 0;
     bool manyScans = false;   // progressive, every coefficient bit in a scan of its own (colour: 1891 scans)
+    bool ycck = false;        // four-component files stored as YCCK
 };
 
 QByteArray EncodeJpeg(const Pixels& pixels, const EncodeOptions& options = {});
