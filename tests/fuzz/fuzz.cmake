@@ -14,8 +14,9 @@ endfunction()
 tavelo_add_fuzzer(rtf_fuzz tests/fuzz/rtf_fuzz.cpp media/rtf_reader.cpp media/codepage.cpp)
 tavelo_add_fuzzer(plain_text_fuzz tests/fuzz/plain_text_fuzz.cpp media/plain_text.cpp media/codepage.cpp)
 # A run: jpeg_fuzz -max_len=4096 -timeout=20 -rss_limit_mb=4096 WORKDIR tests/fuzz/corpus/jpeg
-# A small file may announce a picture near the bitmap limit, which decodes for
-# many seconds; long runs add -fork=1 -ignore_timeouts=1 so those do not stop them.
+# A small file may announce a picture at the pixel budget, which decodes for up
+# to a second here and far longer under the sanitizers; long runs add -fork=1
+# -ignore_timeouts=1 so such inputs do not stop them.
 tavelo_add_fuzzer(jpeg_fuzz tests/fuzz/jpeg_fuzz.cpp
   media/jpeg_image.cpp media/image_box.cpp media/placement.cpp content/paths.cpp)
 set_target_properties(jpeg_fuzz PROPERTIES AUTOMOC ON)
