@@ -9,6 +9,7 @@
 // same whatever the file's name, and every slide is still opened, read and
 // decoded on its own.
 #include "author/disc_check.h"
+#include "bench/bare_jpeg.h"
 #include "tests/media/jpeg_codec.h"
 
 #include <QDir>
@@ -79,38 +80,6 @@ bool PrepareDisc()
     return ok && WriteFile(done, "");
 }
 
-// The bare library: read the file, decode it with the menu's parameters.
-void BareDecode(const QByteArray& path)
-{
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path.constData(), "rb")) {
-        std::fseek(f, 0, SEEK_END);
-        bytes.resize(static_cast<std::size_t>(std::ftell(f)));
-        std::fseek(f, 0, SEEK_SET);
-        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
-            bytes.clear();
-        std::fclose(f);
-    }
-    jpeg_decompress_struct d{};
-    jpeg_error_mgr err{};
-    d.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&d, TRUE);
-    d.dct_method = JDCT_FLOAT;
-    d.do_fancy_upsampling = TRUE;
-    d.do_block_smoothing = TRUE;
-    d.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&d);
-    QImage image(static_cast<int>(d.output_width), static_cast<int>(d.output_height), QImage::Format_BGR888);
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = image.scanLine(static_cast<int>(d.output_scanline));
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
-    benchmark::DoNotOptimize(image.constBits());
-}
 
 // CPU seconds of the whole process (every thread), to tell work from waiting
 // for a core on a busy machine.
@@ -142,7 +111,7 @@ void Bare(benchmark::State& state)
     const double cpu0 = ProcessCpuSeconds();
     for (auto _ : state) {
         for (const QByteArray& p : paths)
-            BareDecode(p);
+            benchmark::DoNotOptimize(tavelo::bench::BareDecode(p).constBits());
     }
     state.counters["process_cpu_s"] = ProcessCpuSeconds() - cpu0;
 }

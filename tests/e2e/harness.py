@@ -444,6 +444,20 @@ class Session:
         except subprocess.TimeoutExpired:
             raise Failure("tavelo still runs %.1f s later" % timeout)
 
+    def close_by_window_manager(self, timeout):
+        """Alt+F4 through the window manager; returns the exit code, or None.
+        The window manager needs the window focused, so a key that arrives
+        before that is asked again."""
+        for attempt in range(3):
+            self.x(["xdotool", "windowactivate", "--sync", str(self.window)], check_rc=False)
+            time.sleep(0.2)
+            self.xdo("key", "alt+F4")
+            try:
+                return self.wait_exit(timeout)
+            except Failure:
+                log("close request not taken, attempt", attempt + 1)
+        return None
+
     def dismiss_box(self, box, timeout=10):
         """Presses OK on an error box (Return with the box focused) and waits
         until it is gone."""

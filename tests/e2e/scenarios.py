@@ -630,18 +630,7 @@ def scenario_demo(s):
     wait_until(lambda: not near(s.shot().px(*middle), SKY_BLUE, 12), 5, "the first slide in Image1")
     wait_until(lambda: len(tree_rows(s.shot())) == 2, 5, "the demo disc's two albums listed")
     check(not s.boxes(), "the demo disc raised an error box")
-    # The close request goes through the window manager, which needs the
-    # window focused; a key that arrives before that is asked again.
-    code = None
-    for attempt in range(3):
-        s.x(["xdotool", "windowactivate", "--sync", str(s.window)], check_rc=False)
-        time.sleep(0.2)
-        s.xdo("key", "alt+F4")
-        try:
-            code = s.wait_exit(3)
-            break
-        except Failure:
-            log("close request not taken, attempt", attempt + 1)
+    code = s.close_by_window_manager(3)
     check(code == 0, "close request gave code %s" % code)
 
 

@@ -264,16 +264,7 @@ def check_root(root, iso):
         check(not leaked, "the player inherited %s" % {k: player_env[k] for k in leaked})
 
         # A close request ends the menu and autorun.sh with 0.
-        code = None
-        for attempt in range(3):
-            s.x(["xdotool", "windowactivate", "--sync", str(s.window)], check_rc=False)
-            time.sleep(0.2)
-            s.xdo("key", "alt+F4")
-            try:
-                code = s.wait_exit(5)
-                break
-            except Failure:
-                log("close request not taken, attempt", attempt + 1)
+        code = s.close_by_window_manager(5)
         check(code == 0, "autorun.sh ended with %s after the close request; stderr: %s" %
               (code, open(s.stderr_path, errors="replace").read()))
 
