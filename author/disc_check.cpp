@@ -187,20 +187,13 @@ private:
     // A formed path (absolute, either separator) as a path inside the disc.
     QString DiscPath(const QString& formed) const
     {
-        QString out;
-        for (QChar c : formed) {
-            if (c == QLatin1Char('\\'))
-                c = QLatin1Char('/');
-            if (c == QLatin1Char('/') && out.endsWith(QLatin1Char('/')))
-                continue;
-            out += c;
-        }
-        const QString prefix = base_ == QLatin1String("/") ? base_ : base_ + QLatin1Char('/');
+        QString out = NormalizedForDisplay(formed);
+        const QString prefix = NormalizedForDisplay(base_ + QLatin1Char('/'));
         if (out.startsWith(prefix))
             out = out.mid(prefix.size());
         while (out.endsWith(QLatin1Char('/')))
             out.chop(1);
-        return DisplayName(out);
+        return out;
     }
 
     QString DiscPathOf(const QByteArray& native) const

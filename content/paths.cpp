@@ -276,10 +276,14 @@ QString AbsoluteForMessage(const QString& path)
 {
     if (path.isEmpty())
         return path;
-    QString full = IsAbsolute(path) ? path : DecodeName(CurrentDirectoryNative()) + QLatin1Char('/') + path;
+    return NormalizedForDisplay(IsAbsolute(path) ? path : DecodeName(CurrentDirectoryNative()) + QLatin1Char('/') + path);
+}
+
+QString NormalizedForDisplay(const QString& path)
+{
     QString out;
-    out.reserve(full.size());
-    for (QChar c : full) {
+    out.reserve(path.size());
+    for (QChar c : path) {
         if (c == QLatin1Char('\\'))
             c = QLatin1Char('/');
         if (c == QLatin1Char('/') && out.endsWith(QLatin1Char('/')))

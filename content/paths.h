@@ -40,6 +40,10 @@ struct Resolved {
 // the folder it was formed under.
 Resolved ResolvePath(const QString& path);
 
+// path with "/" separators only, runs collapsed to one, names shown as
+// DisplayName shows them.
+QString NormalizedForDisplay(const QString& path);
+
 // The path as the system would make it absolute, for messages: relative paths
 // are joined to the current directory, "\" becomes "/", runs collapse to one,
 // names are shown as DisplayName shows them.

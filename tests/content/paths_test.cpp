@@ -92,7 +92,7 @@ TEST(CurrentDirectoryLowered, LowerCaseNoFinalSeparator)
 
 TEST(Names, BytesSurviveDecodingAndBackslashesStayInTheName)
 {
-    for (const QByteArray bytes : {QByteArray("\xFE"), QByteArray("\xFF"), QByteArray("a\\b"), QByteArray("Песня"),
+    for (const QByteArray& bytes : {QByteArray("\xFE"), QByteArray("\xFF"), QByteArray("a\\b"), QByteArray("Песня"),
                                    QByteArray("x\xC3("), QByteArray("\xED\xA0\x80"), QByteArray("\xF0\x9F\x8E\xB5")}) {
         EXPECT_EQ(EncodeName(DecodeName(bytes)), bytes) << bytes.toHex().constData();
     }

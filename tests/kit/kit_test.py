@@ -182,6 +182,19 @@ def in_root(root, argv, env, **kw):
         ["%s=%s" % kv for kv in env.items()] + argv
 
 
+
+def start_in_root(s, root, command, env, what):
+    """Starts command inside the root against the session's display and waits
+    for the window with its first slide drawn; stderr goes to s.stderr_path."""
+    argv = in_root(root, command, dict(env, DISPLAY=s.display))
+    s.app = s._spawn(argv, stdout=subprocess.DEVNULL, stderr=open(s.stderr_path, "wb"))
+    try:
+        s.main_window(timeout=60)
+    except Failure as e:
+        raise Failure("%s; stderr: %s" % (e, open(s.stderr_path, errors="replace").read()))
+    middle = (IMAGE1[0] + IMAGE1[2] // 2, IMAGE1[1] + IMAGE1[3] // 2)
+    wait_until(lambda: not near(s.shot().px(*middle), SKY_BLUE, 12), 10, what)
+
 def prepare_listener(root, iso):
     """The disc at /disc, a home with a recorder registered for MP3 files."""
     disc, home = os.path.join(root, "disc"), os.path.join(root, "home", "listener")
@@ -231,14 +244,7 @@ def check_root(root, iso):
         s.stderr_path = os.path.join(s.tmp, "autorun.stderr")
         # The X server's abstract socket is reachable from the root: the
         # network namespace is shared.
-        argv = in_root(root, ["sh", "-c", "cd /disc && exec sh autorun.sh"], dict(env, DISPLAY=s.display))
-        s.app = s._spawn(argv, stdout=subprocess.DEVNULL, stderr=open(s.stderr_path, "wb"))
-        try:
-            s.main_window(timeout=60)
-        except Failure as e:
-            raise Failure("%s; autorun's stderr: %s" % (e, open(s.stderr_path, errors="replace").read()))
-        middle = (IMAGE1[0] + IMAGE1[2] // 2, IMAGE1[1] + IMAGE1[3] // 2)
-        wait_until(lambda: not near(s.shot().px(*middle), SKY_BLUE, 12), 10, "the first slide")
+        start_in_root(s, root, ["sh", "-c", "cd /disc && exec sh autorun.sh"], env, "the first slide")
         log("first slide drawn")
 
         # The lyrics section, the first album opened, its first song chosen.
@@ -275,14 +281,8 @@ def check_root(root, iso):
     run(["cc", "-o", opener, opener + ".c"] + flags, "compiling the .desktop opener")
     with Session(os.path.join(disc, "tavelo", "bin", "tavelo")) as s:
         s.stderr_path = os.path.join(s.tmp, "desktop.stderr")
-        argv = in_root(root, ["/home/listener/open-desktop", "/disc/tavelo.desktop"], dict(env, DISPLAY=s.display))
-        s.app = s._spawn(argv, stdout=subprocess.DEVNULL, stderr=open(s.stderr_path, "wb"))
-        try:
-            s.main_window(timeout=60)
-        except Failure as e:
-            raise Failure("%s; stderr: %s" % (e, open(s.stderr_path, errors="replace").read()))
-        middle = (IMAGE1[0] + IMAGE1[2] // 2, IMAGE1[1] + IMAGE1[3] // 2)
-        wait_until(lambda: not near(s.shot().px(*middle), SKY_BLUE, 12), 10, "the first slide (from tavelo.desktop)")
+        start_in_root(s, root, ["/home/listener/open-desktop", "/disc/tavelo.desktop"], env,
+                      "the first slide (from tavelo.desktop)")
         # unshare ignores SIGTERM while it waits; its end takes the namespace along.
         s.app.kill()
         s.app.wait(timeout=10)
