@@ -1,9 +1,9 @@
 // Tavelo: the start menu of a music album disc. Started in the disc's top
 // folder, it finds everything it shows there at run time and writes nothing.
 
-#include "app/app_title.h"
-#include "app/error_report.h"
-#include "app/form1.h"
+#include "menu/app_title.h"
+#include "base/error_report.h"
+#include "menu/form1.h"
 #include "app/message_box_report.h"
 #include "app/resources.h"
 #include "media/jpeg_image.h"

@@ -7,7 +7,7 @@
 // holds a bounded number of boxes, so failures that repeat cannot build an
 // endless series.
 
-#include "app/error_report.h"
+#include "base/error_report.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "author/disc_check.h"
 
-#include "app/error_report.h"
-#include "app/errors.h"
+#include "base/error_report.h"
+#include "base/errors.h"
 #include "content/paths.h"
 #include "content/shell_tree_view.h"
 #include "media/jpeg_image.h"
@@ -9,7 +9,7 @@
 #include "media/placement.h"
 #include "media/plain_text.h"
 #include "media/text_view.h"
-#include "menu/folders.h"
+#include "content/folders.h"
 
 #include <QFile>
 #include <QFileInfo>

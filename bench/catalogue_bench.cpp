@@ -3,8 +3,8 @@
 // the same sequence of reads the catalogue makes (the sound folder is read
 // again before every album after the first).
 
-#include "app/error_report.h"
-#include "app/form1.h"
+#include "base/error_report.h"
+#include "menu/form1_inside.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,11 +61,12 @@ void BM_Catalogue(benchmark::State& state)
         tavelo::TForm1::Options options;
         options.runFormCreate = false;
         auto* form = new tavelo::TForm1(options);
+        tavelo::TForm1::Inside inside(*form);
         state.ResumeTiming();
-        form->FormCreate();
-        form->Timer2Timer();
+        inside.FormCreate();
+        inside.Timer2Timer();
         state.PauseTiming();
-        songs = form->TreeView1->topLevelItem(kAlbums - 1)->childCount();
+        songs = inside.TreeView1->topLevelItem(kAlbums - 1)->childCount();
         delete form;
         state.ResumeTiming();
     }

@@ -10,7 +10,7 @@
 // decoded on its own.
 #include "author/disc_check.h"
 #include "bench/bare_jpeg.h"
-#include "tests/media/jpeg_codec.h"
+#include "fixtures/jpeg_codec.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,7 +9,7 @@
 // Setting them up takes a minute (finding the edges decodes trial files).
 #include "bench/bare_jpeg.h"
 #include "media/jpeg_image.h"
-#include "tests/media/jpeg_codec.h"
+#include "fixtures/jpeg_codec.h"
 
 #include <QFile>
 #include <QImage>

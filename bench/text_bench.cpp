@@ -10,7 +10,7 @@
 // and "ratio" program / floor over all iterations. Needs a QApplication; the
 // offscreen platform is used unless QT_QPA_PLATFORM says otherwise.
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "bench/text_corpus.h"
 #include "media/plain_text.h"
 #include "media/text_view.h"

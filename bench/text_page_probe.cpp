@@ -16,8 +16,8 @@
 // text view after it. Memory comes from /proc/self (the peak is reset before
 // the click), so the text's own cost is peak_kb - idle_kb.
 
-#include "app/error_report.h"
-#include "app/form1.h"
+#include "base/error_report.h"
+#include "menu/form1_inside.h"
 #include "bench/text_corpus.h"
 #include "media/plain_text.h"
 
@@ -172,8 +172,9 @@ int main(int argc, char** argv)
         tavelo::InstallErrorReport(&report);
         tavelo::TForm1::Options options;
         options.runFormCreate = false;  // no pictures or songs: the help text alone
-        tavelo::TForm1 form(options);
-        form.show();
+        tavelo::TForm1 window(options);
+        tavelo::TForm1::Inside form(window);
+        window.show();
         Settle(300);
         form.RichEdit2->viewport()->installEventFilter(&watch);
         doc = form.RichEdit2->document();

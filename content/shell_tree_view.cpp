@@ -1,6 +1,6 @@
 #include "content/shell_tree_view.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "content/paths.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "media/jpeg_image.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "content/paths.h"
 
 #include <algorithm>

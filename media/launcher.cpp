@@ -4,7 +4,7 @@
 
 #include "media/launcher.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "content/paths.h"
 
 #include <QByteArray>

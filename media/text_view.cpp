@@ -1,6 +1,6 @@
 #include "media/text_view.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "content/paths.h"
 #include "media/plain_text.h"
 #include "media/rtf_reader.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The window's rich text views and the one way they are filled: LoadTextFile.
 
-#include "app/colors.h"
+#include "base/colors.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,10 +1,11 @@
 // The song catalogue: album nodes at start-up, their songs on the first tick
 // of Timer2, after the window is on screen.
 
-#include "app/error_report.h"
-#include "app/errors.h"
-#include "app/form1.h"
-#include "menu/folders.h"
+#include "base/error_report.h"
+#include "base/errors.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
+#include "content/folders.h"
 
 #include <QTreeWidget>
 
@@ -42,7 +43,7 @@ void TForm1::StartAlbumList()
         node->setFlags(node->flags() | Qt::ItemIsEditable);
         albums << node;
     }
-    TreeView1->addTopLevelItems(albums);
+    ui->TreeView1->addTopLevelItems(albums);
     S.SoundRoot = ShellTreeView1.Root();
 }
 
@@ -79,7 +80,7 @@ void TForm1::BuildSongs(QStringList& errors)
         S.AlbumSongCount = ShellTreeView1.Items.Count() - 1;
         if (S.AlbumSongCount <= 0)
             continue;
-        QTreeWidgetItem* album = NodeAtFlatPosition(TreeView1, S.AlbumIndex - 1 + S.SongsBefore);
+        QTreeWidgetItem* album = NodeAtFlatPosition(ui->TreeView1, S.AlbumIndex - 1 + S.SongsBefore);
         if (!album)
             continue;
         QList<QTreeWidgetItem*> songs;

@@ -1,10 +1,11 @@
 // Lyrics and song playback: selecting a song shows its lyrics and starts it
 // once in the desktop's player.
 
-#include "app/error_report.h"
-#include "app/errors.h"
-#include "app/form1.h"
-#include "menu/folders.h"
+#include "base/error_report.h"
+#include "base/errors.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
+#include "content/folders.h"
 #include "media/file_run.h"
 #include "media/text_view.h"
 
@@ -17,17 +18,17 @@ namespace tavelo {
 void TForm1::LyricsPageTail()
 {
     if (S.LyricsShown == 0) {
-        RichEdit2->setVisible(true);
+        ui->RichEdit2->setVisible(true);
         S.LyricsShown = 1;
     } else {
-        RichEdit2->setVisible(false);
+        ui->RichEdit2->setVisible(false);
         S.LyricsShown = 0;
     }
 }
 
 void TForm1::TreeView1GetSelectedIndex()
 {
-    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    const QList<QTreeWidgetItem*> selected = ui->TreeView1->selectedItems();
     if (selected.isEmpty())
         return;
     QTreeWidgetItem* node = selected.first();
@@ -42,7 +43,7 @@ void TForm1::TreeView1GetSelectedIndex()
     std::exception_ptr lyricsError;
     S.SongPath = LyricsPath(album, song);
     try {
-        LoadTextFile(RichEdit2, S.SongPath);
+        LoadTextFile(ui->RichEdit2, S.SongPath);
     } catch (const Exception&) {
         lyricsError = std::current_exception();
     }

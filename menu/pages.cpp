@@ -1,7 +1,8 @@
 // The group, disc, help and player pages.
 
-#include "app/form1.h"
-#include "menu/folders.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
+#include "content/folders.h"
 #include "media/file_run.h"
 #include "media/image_box.h"
 #include "media/jpeg_image.h"
@@ -28,15 +29,15 @@ void TForm1::ShowFirstPicture(TImage* box, const QString& folder)
 void TForm1::GroupPageTail()
 {
     if (S.GroupPageShown == 0) {
-        Image2->setVisible(true);
-        ShowFirstPicture(Image2, kGroupFolder);
-        Image1->setVisible(false);
-        RichEdit1->setVisible(true);
+        ui->Image2->setVisible(true);
+        ShowFirstPicture(ui->Image2, kGroupFolder);
+        ui->Image1->setVisible(false);
+        ui->RichEdit1->setVisible(true);
         S.GroupPageShown = 1;
     } else {
-        Image2->setVisible(false);
-        Image1->setVisible(true);
-        RichEdit1->setVisible(false);
+        ui->Image2->setVisible(false);
+        ui->Image1->setVisible(true);
+        ui->RichEdit1->setVisible(false);
         S.GroupPageShown = 0;
     }
 }
@@ -45,11 +46,11 @@ void TForm1::GroupPageTail()
 void TForm1::TextPageTail(int& shownFlag, const QString& path)
 {
     if (shownFlag == 0) {
-        LoadTextFile(RichEdit2, path);
-        RichEdit2->setVisible(true);
+        LoadTextFile(ui->RichEdit2, path);
+        ui->RichEdit2->setVisible(true);
         shownFlag = 1;
     } else {
-        RichEdit2->setVisible(false);
+        ui->RichEdit2->setVisible(false);
         shownFlag = 0;
     }
 }
@@ -67,17 +68,17 @@ void TForm1::HelpPageTail()
 void TForm1::PlayerPageTail()
 {
     if (S.PlayerPageShown == 0) {
-        Panel2->setVisible(true);
-        Button4->setVisible(true);
-        Button5->setVisible(true);
-        Image1->setVisible(true);
-        ShowFirstPicture(Image1, kPlayerFolder);
+        ui->Panel2->setVisible(true);
+        ui->Button4->setVisible(true);
+        ui->Button5->setVisible(true);
+        ui->Image1->setVisible(true);
+        ShowFirstPicture(ui->Image1, kPlayerFolder);
         S.PlayerPageShown = 1;
     } else {
-        ShowFirstPicture(Image1, kPictureFolder);
-        Panel2->setVisible(false);
-        Button4->setVisible(false);
-        Button5->setVisible(false);
+        ShowFirstPicture(ui->Image1, kPictureFolder);
+        ui->Panel2->setVisible(false);
+        ui->Button4->setVisible(false);
+        ui->Button5->setVisible(false);
         S.PlayerPageShown = 0;
     }
 }

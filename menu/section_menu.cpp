@@ -2,8 +2,9 @@
 // un-highlights) its button, on activation closes the other sections, and
 // then runs its own page tail.
 
-#include "app/colors.h"
-#include "app/form1.h"
+#include "base/colors.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
 #include "media/image_box.h"
 #include "media/text_view.h"
 
@@ -48,8 +49,9 @@ void TForm1::ResetOtherButtons(QPushButton* except)
         int* flag;
         int baseWidth;
     } buttons[] = {
-        {BitBtn1, &S.SlidesActive, 97}, {BitBtn2, &S.LyricsActive, 113}, {BitBtn3, &S.GroupActive, 81},
-        {BitBtn4, &S.DiscActive, 81},   {BitBtn5, &S.PlayerActive, 97},  {BitBtn6, &S.HelpActive, 113},
+        {ui->BitBtn1, &S.SlidesActive, baseWidths_[0]}, {ui->BitBtn2, &S.LyricsActive, baseWidths_[1]},
+        {ui->BitBtn3, &S.GroupActive, baseWidths_[2]},  {ui->BitBtn4, &S.DiscActive, baseWidths_[3]},
+        {ui->BitBtn5, &S.PlayerActive, baseWidths_[4]}, {ui->BitBtn6, &S.HelpActive, baseWidths_[5]},
     };
     for (const auto& b : buttons) {
         if (b.button == except)
@@ -62,46 +64,46 @@ void TForm1::ResetOtherButtons(QPushButton* except)
 
 void TForm1::LyricsReset()
 {
-    RichEdit2->setVisible(false);
+    ui->RichEdit2->setVisible(false);
     S.LyricsShown = 0;
 }
 
 void TForm1::PlayerReset()
 {
-    Image1->setVisible(false);
-    Panel2->setVisible(false);
-    Button4->setVisible(false);
-    Button5->setVisible(false);
+    ui->Image1->setVisible(false);
+    ui->Panel2->setVisible(false);
+    ui->Button4->setVisible(false);
+    ui->Button5->setVisible(false);
     S.PlayerPageShown = 0;
 }
 
 void TForm1::HelpReset()
 {
-    RichEdit2->setVisible(false);
+    ui->RichEdit2->setVisible(false);
     S.HelpTextShown = 0;
 }
 
 void TForm1::DiscReset()
 {
-    RichEdit2->setVisible(false);
+    ui->RichEdit2->setVisible(false);
     S.DiscTextShown = 0;
 }
 
 void TForm1::GroupReset(bool showImage1)
 {
-    Image2->setVisible(false);
-    RichEdit1->setVisible(false);
+    ui->Image2->setVisible(false);
+    ui->RichEdit1->setVisible(false);
     if (showImage1)
-        Image1->setVisible(true);
+        ui->Image1->setVisible(true);
     S.GroupPageShown = 0;
 }
 
 void TForm1::AutoShowReset()
 {
     Timer3.SetEnabled(false);
-    QFont f = Button3->font();
+    QFont f = ui->Button3->font();
     f.setUnderline(false);
-    Button3->setFont(f);
+    ui->Button3->setFont(f);
     S.AutoShowOn = 0;
 }
 
@@ -109,10 +111,10 @@ void TForm1::SlideControlsReset()
 {
     if (S.SlideControlsShown != 1)
         return;
-    Button1->setVisible(false);
-    Button2->setVisible(false);
-    Button3->setVisible(false);
-    Panel2->setVisible(false);
+    ui->Button1->setVisible(false);
+    ui->Button2->setVisible(false);
+    ui->Button3->setVisible(false);
+    ui->Panel2->setVisible(false);
     S.SlideControlsShown = 0;
 }
 
@@ -122,10 +124,10 @@ void TForm1::SlideControlsReset()
 void TForm1::BitBtn1Click()
 {
     if (S.SlidesActive == 0) {
-        Image1->setVisible(true);
-        Image1->SetPicture(S.FirstSlideBitmap);
+        ui->Image1->setVisible(true);
+        ui->Image1->SetPicture(S.FirstSlideBitmap);
     }
-    if (ToggleHighlight(BitBtn1, S.SlidesActive, 33)) {
+    if (ToggleHighlight(ui->BitBtn1, S.SlidesActive, 33)) {
         LyricsReset();
         PlayerReset();
         HelpReset();
@@ -138,7 +140,7 @@ void TForm1::BitBtn1Click()
 
 void TForm1::BitBtn2Click()
 {
-    if (ToggleHighlight(BitBtn2, S.LyricsActive, 16)) {
+    if (ToggleHighlight(ui->BitBtn2, S.LyricsActive, 16)) {
         PlayerReset();
         HelpReset();
         DiscReset();
@@ -151,13 +153,13 @@ void TForm1::BitBtn2Click()
 
 void TForm1::BitBtn3Click()
 {
-    if (ToggleHighlight(BitBtn3, S.GroupActive, 48)) {
+    if (ToggleHighlight(ui->BitBtn3, S.GroupActive, 48)) {
         LyricsReset();
         PlayerReset();
         HelpReset();
         DiscReset();
         AutoShowReset();
-        Image1->setVisible(true);
+        ui->Image1->setVisible(true);
         SlideControlsReset();
     }
     GroupPageTail();
@@ -165,7 +167,7 @@ void TForm1::BitBtn3Click()
 
 void TForm1::BitBtn4Click()
 {
-    if (ToggleHighlight(BitBtn4, S.DiscActive, 48)) {
+    if (ToggleHighlight(ui->BitBtn4, S.DiscActive, 48)) {
         LyricsReset();
         PlayerReset();
         HelpReset();
@@ -179,8 +181,8 @@ void TForm1::BitBtn4Click()
 void TForm1::BitBtn5Click()
 {
     if (S.PlayerActive == 0)
-        Image1->setVisible(true);
-    if (ToggleHighlight(BitBtn5, S.PlayerActive, 33)) {
+        ui->Image1->setVisible(true);
+    if (ToggleHighlight(ui->BitBtn5, S.PlayerActive, 33)) {
         LyricsReset();
         HelpReset();
         DiscReset();
@@ -193,7 +195,7 @@ void TForm1::BitBtn5Click()
 
 void TForm1::BitBtn6Click()
 {
-    if (ToggleHighlight(BitBtn6, S.HelpActive, 16)) {
+    if (ToggleHighlight(ui->BitBtn6, S.HelpActive, 16)) {
         LyricsReset();
         PlayerReset();
         DiscReset();
@@ -208,7 +210,7 @@ void TForm1::BitBtn7Click()
 {
     ResetOtherButtons(nullptr);
     AutoShowReset();
-    Image1->setVisible(true);
+    ui->Image1->setVisible(true);
     SlideControlsReset();
     // The pause freezes the window: show the reset state before it.
     repaint();

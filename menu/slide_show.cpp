@@ -1,9 +1,10 @@
 // The slide show: previous, next and the automatic show over the pictures of
 // the picture folder, as the files-only lister saw them at start-up.
 
-#include "app/errors.h"
-#include "app/form1.h"
-#include "menu/folders.h"
+#include "base/errors.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
+#include "content/folders.h"
 #include "media/image_box.h"
 
 namespace tavelo {
@@ -15,17 +16,17 @@ constexpr int kSlidePause = 200;
 void TForm1::SlidesPageTail()
 {
     if (S.SlideControlsShown == 0) {
-        Image1->setVisible(true);
-        Button1->setVisible(true);
-        Button2->setVisible(true);
-        Button3->setVisible(true);
-        Panel2->setVisible(true);
+        ui->Image1->setVisible(true);
+        ui->Button1->setVisible(true);
+        ui->Button2->setVisible(true);
+        ui->Button3->setVisible(true);
+        ui->Panel2->setVisible(true);
         S.SlideControlsShown = 1;
     } else {
-        Button1->setVisible(false);
-        Button2->setVisible(false);
-        Button3->setVisible(false);
-        Panel2->setVisible(false);
+        ui->Button1->setVisible(false);
+        ui->Button2->setVisible(false);
+        ui->Button3->setVisible(false);
+        ui->Panel2->setVisible(false);
         S.SlideControlsShown = 0;
     }
 }
@@ -36,7 +37,7 @@ void TForm1::ShowSlide(int k)
     // show, and the listing says so in its own words.
     if (k < 1)
         throw ETreeViewError(QStringLiteral("Invalid index"));
-    ShowListedPicture(Image1, kPictureFolder, k);
+    ShowListedPicture(ui->Image1, kPictureFolder, k);
     Pause(kSlidePause);
 }
 
@@ -61,15 +62,15 @@ void TForm1::Timer3Timer()
 
 void TForm1::Button3Click()
 {
-    QFont f = Button3->font();
+    QFont f = ui->Button3->font();
     if (S.AutoShowOn == 1) {
         f.setUnderline(false);
-        Button3->setFont(f);
+        ui->Button3->setFont(f);
         S.AutoShowOn = 0;
         Timer3.SetEnabled(false);
     } else {
         f.setUnderline(true);
-        Button3->setFont(f);
+        ui->Button3->setFont(f);
         Timer3.SetEnabled(true);
         S.AutoShowOn = 1;
     }

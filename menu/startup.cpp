@@ -2,10 +2,11 @@
 // slide count. The four are independent: a failure in one is reported (in
 // this order, once all have run) and the others still run.
 
-#include "app/error_report.h"
-#include "app/errors.h"
-#include "app/form1.h"
-#include "menu/folders.h"
+#include "base/error_report.h"
+#include "base/errors.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
+#include "content/folders.h"
 #include "media/image_box.h"
 #include "media/jpeg_image.h"
 #include "media/text_view.h"
@@ -19,12 +20,12 @@ void TForm1::StartFirstSlide()
     S.StartJpeg = std::make_shared<TJPEGImage>();
     S.StartJpeg->LoadFromFile(ListedPicturePath(S.BaseDir, kPictureFolder, ShellTreeView2.Items[1].Text));
     S.FirstSlideBitmap = S.StartJpeg->Bitmap();
-    Image1->SetPicture(S.FirstSlideBitmap);
+    ui->Image1->SetPicture(S.FirstSlideBitmap);
 }
 
 void TForm1::StartGroupText()
 {
-    LoadTextFile(RichEdit1, kGroupTextPath);
+    LoadTextFile(ui->RichEdit1, kGroupTextPath);
 }
 
 void TForm1::StartSlideCount()

@@ -1,12 +1,12 @@
 // The window description and the application frame: every widget's geometry,
 // caption, font, colour, visibility and tab order; focus and keys; timers.
 
-#include "app/app_title.h"
-#include "app/errors.h"
-#include "app/colors.h"
+#include "menu/app_title.h"
+#include "base/errors.h"
+#include "base/colors.h"
 #include "app/message_box_report.h"
 #include "app/resources.h"
-#include "app/timer.h"
+#include "menu/timer.h"
 #include "media/image_box.h"
 #include "media/text_view.h"
 #include "tests/media/xdg_tree.h"
@@ -89,18 +89,18 @@ void SendKey(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, c
 TEST(Window, EveryWidgetMatchesTheDescription)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
-    EXPECT_EQ(f.size(), QSize(688, 449));
-    EXPECT_EQ(f.minimumSize(), QSize(688, 449));
-    EXPECT_EQ(f.maximumSize(), QSize(688, 449));
-    EXPECT_EQ(f.pos(), QPoint(186, 124));
-    EXPECT_EQ(f.palette().color(QPalette::Window), QColor(166, 202, 240));
-    EXPECT_EQ(f.font().family(), QStringLiteral("MS Sans Serif"));
-    EXPECT_EQ(f.font().pixelSize(), 11);
+    TForm1::Inside& f = fx.Build();
+    EXPECT_EQ(f.form.size(), QSize(688, 449));
+    EXPECT_EQ(f.form.minimumSize(), QSize(688, 449));
+    EXPECT_EQ(f.form.maximumSize(), QSize(688, 449));
+    EXPECT_EQ(f.form.pos(), QPoint(186, 124));
+    EXPECT_EQ(f.form.palette().color(QPalette::Window), QColor(166, 202, 240));
+    EXPECT_EQ(f.form.font().family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(f.form.font().pixelSize(), 11);
 
     QObjectList order;
     for (const Row& row : kWidgets) {
-        auto* w = f.findChild<QWidget*>(QString::fromLatin1(row.name));
+        auto* w = f.form.findChild<QWidget*>(QString::fromLatin1(row.name));
         ASSERT_NE(w, nullptr) << row.name;
         EXPECT_EQ(w->geometry(), row.geometry) << row.name;
         EXPECT_EQ(!w->isHidden(), row.visible) << row.name;
@@ -118,7 +118,7 @@ TEST(Window, EveryWidgetMatchesTheDescription)
         order << w;
     }
     // Stacking follows creation order: the image boxes lowest, Image2 over Image1.
-    const QObjectList children = f.children();
+    const QObjectList children = f.form.children();
     qsizetype last = -1;
     for (QObject* w : order) {
         const qsizetype at = children.indexOf(w);
@@ -138,10 +138,10 @@ TEST(Window, EveryWidgetMatchesTheDescription)
 TEST(Window, FocusStartsOnSlidesAndTabFollowsTheDescription)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
-    f.show();
-    QApplication::setActiveWindow(&f);
-    f.activateWindow();
+    TForm1::Inside& f = fx.Build();
+    f.form.show();
+    QApplication::setActiveWindow(&f.form);
+    f.form.activateWindow();
     QApplication::processEvents();
     f.BitBtn1->setFocus();  // the offscreen platform activates no window itself
     const std::vector<QWidget*> cycle{f.BitBtn1, f.BitBtn2, f.BitBtn3,  f.BitBtn4, f.TreeView1,
@@ -153,8 +153,8 @@ TEST(Window, FocusStartsOnSlidesAndTabFollowsTheDescription)
     SendKey(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), f.BitBtn7);
     // The first widget in tab order that can take the focus is Slides.
-    QWidget* first = f.nextInFocusChain();
-    while (first != &f && !(first->focusPolicy() & Qt::TabFocus && first->isVisibleTo(&f)))
+    QWidget* first = f.form.nextInFocusChain();
+    while (first != &f.form && !(first->focusPolicy() & Qt::TabFocus && first->isVisibleTo(&f.form)))
         first = first->nextInFocusChain();
     EXPECT_EQ(first, f.BitBtn1);
 }
@@ -162,8 +162,8 @@ TEST(Window, FocusStartsOnSlidesAndTabFollowsTheDescription)
 TEST(Window, EnterAndSpaceClickTheFocusedButton)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
-    f.show();
+    TForm1::Inside& f = fx.Build();
+    f.form.show();
     SendKey(f.BitBtn1, Qt::Key_Return);
     EXPECT_EQ(f.S.SlidesActive, 1);
     SendKey(f.BitBtn1, Qt::Key_Enter, Qt::KeypadModifier);
@@ -179,12 +179,12 @@ TEST(Window, EnterAndSpaceClickTheFocusedButton)
 TEST(Window, ResizingLeavesTheClientAreaAndEditingALabelTouchesNoFile)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
-    f.resize(900, 700);
-    EXPECT_EQ(f.size(), QSize(688, 449));
-    f.showMaximized();
+    TForm1::Inside& f = fx.Build();
+    f.form.resize(900, 700);
+    EXPECT_EQ(f.form.size(), QSize(688, 449));
+    f.form.showMaximized();
     QApplication::processEvents();
-    EXPECT_EQ(f.size(), QSize(688, 449));
+    EXPECT_EQ(f.form.size(), QSize(688, 449));
 
     QTreeWidgetItem* album = f.TreeView1->topLevelItem(0);
     EXPECT_TRUE(album->flags() & Qt::ItemIsEditable);
@@ -199,9 +199,9 @@ TEST(Window, VisualStyleShowsTheWindowColourClassicDrawingFillsFrameAndPanels)
     const QColor sky(166, 202, 240);
     {
         FormOnDisc fx;
-        TForm1& f = fx.Build();
-        f.show();
-        EXPECT_FALSE(f.ClassicDrawing());
+        TForm1::Inside& f = fx.Build();
+        f.form.show();
+        EXPECT_FALSE(f.form.ClassicDrawing());
         EXPECT_EQ(colourAt(f.RadioGroup1, {60, 200}), sky);
         EXPECT_EQ(colourAt(f.Panel1, {5, 5}), sky);
     }
@@ -209,10 +209,10 @@ TEST(Window, VisualStyleShowsTheWindowColourClassicDrawingFillsFrameAndPanels)
     QApplication::setStyle(QStringLiteral("windows"));
     {
         FormOnDisc fx;
-        TForm1& f = fx.Build();
-        f.show();
+        TForm1::Inside& f = fx.Build();
+        f.form.show();
         f.Panel2->setVisible(true);
-        EXPECT_TRUE(f.ClassicDrawing());
+        EXPECT_TRUE(f.form.ClassicDrawing());
         EXPECT_EQ(colourAt(f.RadioGroup1, {60, 200}), QColor(192, 220, 192));
         EXPECT_EQ(colourAt(f.Panel1, {5, 5}), ToQColor(clInfoBk, f.Panel1->palette()));
         EXPECT_EQ(colourAt(f.Panel2, {5, 5}), QColor(192, 192, 192));
@@ -270,10 +270,10 @@ TEST(Window, EveryCaptionFitsItsButtonInEveryWidthAndStyle)
     for (const QString& use : {style, QStringLiteral("windows")}) {
         QApplication::setStyle(use);
         FormOnDisc fx;
-        TForm1& f = fx.Build();
-        f.show();
+        TForm1::Inside& f = fx.Build();
+        f.form.show();
         for (const CaptionRow& row : kCaptions) {
-            auto* b = f.findChild<QPushButton*>(QString::fromLatin1(row.name));
+            auto* b = f.form.findChild<QPushButton*>(QString::fromLatin1(row.name));
             ASSERT_NE(b, nullptr) << row.name;
             const std::string where = use.toStdString() + " " + row.name;
             ASSERT_EQ(b->width(), row.base) << where;
@@ -422,7 +422,7 @@ TEST(ErrorReport, ErrorsWhileABoxIsOpenFollowInOrderOnceEachAndBounded)
 TEST(StartUp, SongsWaitUntilTheWindowIsPainted)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build(false);
+    TForm1::Inside& f = fx.Build(false);
     const auto songs = [&] { return f.TreeView1->topLevelItem(0)->childCount(); };
     const auto wait = [](int ms, const std::function<bool()>& done) {
         QElapsedTimer clock;
@@ -449,10 +449,10 @@ TEST(StartUp, SongsWaitUntilTheWindowIsPainted)
         if (songsAtFirstPaint < 0)
             songsAtFirstPaint = songs();
     };
-    f.installEventFilter(&spy);
-    f.show();
+    f.form.installEventFilter(&spy);
+    f.form.show();
     wait(3000, [&] { return songs() == 2; });
-    f.removeEventFilter(&spy);
+    f.form.removeEventFilter(&spy);
     EXPECT_EQ(songsAtFirstPaint, 0) << "the window is painted with the albums alone";
     EXPECT_EQ(songs(), 2);
     EXPECT_FALSE(f.Timer2.Enabled());
@@ -463,13 +463,13 @@ TEST(Window, TeardownReachesNoHandler)
     // An in-place edit still open when the window goes commits while the
     // catalogue is destroyed; the song handler must not run on a half-gone form.
     FormOnDisc fx;
-    TForm1& f = fx.Build();
-    f.show();
+    TForm1::Inside& f = fx.Build();
+    f.form.show();
     QTreeWidgetItem* song = f.TreeView1->topLevelItem(0)->child(0);
     f.TreeView1->setCurrentItem(song);
     int emitted = 0;
     QObject::connect(f.TreeView1, &QTreeWidget::itemChanged, [&] { ++emitted; });
-    QApplication::setActiveWindow(&f);
+    QApplication::setActiveWindow(&f.form);
     f.TreeView1->editItem(song);
     QApplication::processEvents();
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());

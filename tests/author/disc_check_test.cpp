@@ -3,9 +3,8 @@
 #include "author/disc_check.h"
 #include "tests/author/author_fixture.h"
 #include "tests/fixture.h"
+#include "menu/form1_inside.h"
 #include "tests/media/xdg_tree.h"
-
-#include "ui_form1.h"
 
 #include <QDir>
 #include <QFile>
@@ -229,9 +228,10 @@ TEST(DiscCheck, NotesTheEncodingEachTextIsReadIn)
 
 TEST(DiscCheck, BoxSizesAreTheWindows)
 {
-    QWidget window;
-    ::Ui::TForm1 ui;
-    ui.setupUi(&window);
+    TForm1::Options options;
+    options.runFormCreate = false;
+    TForm1 window(options);
+    const TForm1::Inside ui(window);
     EXPECT_EQ(ui.Image1->size(), QSize(kImage1Box.width, kImage1Box.height));
     EXPECT_EQ(ui.Image2->size(), QSize(kImage2Box.width, kImage2Box.height));
 }

@@ -1,6 +1,6 @@
 #include "content/paths.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "tests/fixture.h"
 
 #include <QFile>

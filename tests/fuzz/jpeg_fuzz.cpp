@@ -2,7 +2,7 @@
 // JPEG object, header parsed, decoded on the first bitmap request, handed to an
 // image box and painted there. Bad files may fail only with the program's own
 // errors; whatever decodes must be a picture the box can draw safely.
-#include "app/errors.h"
+#include "base/errors.h"
 #include "media/image_box.h"
 #include "media/jpeg_image.h"
 

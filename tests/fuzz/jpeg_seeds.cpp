@@ -2,7 +2,7 @@
 // every kind a disc may carry, made with the tests' encoder. Rebuild the seed
 // corpus with
 //   jpeg_fuzz_seeds /tmp/seeds && jpeg_fuzz -merge=1 tests/fuzz/corpus/jpeg /tmp/seeds
-#include "tests/media/jpeg_codec.h"
+#include "fixtures/jpeg_codec.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // Reading and decoding: the error table, pixel formats and the pixels
 // themselves against libjpeg's own decode.
-#include "app/errors.h"
+#include "base/errors.h"
 #include "media/jpeg_image.h"
 #include "tests/fixture.h"
-#include "tests/media/jpeg_codec.h"
+#include "fixtures/jpeg_codec.h"
 
 #include <QDir>
 #include <QElapsedTimer>

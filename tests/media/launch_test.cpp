@@ -1,7 +1,7 @@
 #include "media/file_run.h"
 #include "media/launcher.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "tests/fixture.h"
 #include "tests/media/xdg_tree.h"
 

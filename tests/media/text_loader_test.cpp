@@ -1,5 +1,5 @@
 // LoadTextFile and the views: what a user sees after a file is loaded.
-#include "app/errors.h"
+#include "base/errors.h"
 #include "content/paths.h"
 #include "media/plain_text.h"
 #include "media/text_view.h"

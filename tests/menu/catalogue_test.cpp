@@ -31,7 +31,7 @@ QStringList Flat(QTreeWidget* tree)
     return out;
 }
 
-void Select(TForm1& f, int album, int song)
+void Select(TForm1::Inside& f, int album, int song)
 {
     QTreeWidgetItem* node = f.TreeView1->topLevelItem(album);
     if (song >= 0)
@@ -45,7 +45,7 @@ TEST(Catalogue, AlbumsAtStartSongsAtTheFirstTick)
 {
     FormOnDisc fx;
     fx.disc.MakeDir(QStringLiteral("sound/B/bonus folder"));
-    TForm1& f = fx.Build(false);
+    TForm1::Inside& f = fx.Build(false);
     EXPECT_EQ(Flat(f.TreeView1), (QStringList{"A", "B"}));
     f.Timer2Timer();
     EXPECT_EQ(Flat(f.TreeView1), (QStringList{"A", "  1", "  2", "B", "  bonus folder", "  3"}));
@@ -63,7 +63,7 @@ TEST(Catalogue, EntriesThatCannotBeListedAreReportedAndLaterAlbumsStillGetTheirS
     fx.disc.Write(QStringLiteral("sound/Ax/4.mp3"), "x");
     RenameToBytes(fx.disc, QStringLiteral("sound/Ax"), "sound/A\\x");
     fx.disc.Write(QStringLiteral("sound/AA.mp3"), "x");
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     const QString ax = DecodeName(QByteArray("A\\x"));
     EXPECT_EQ(Flat(f.TreeView1), (QStringList{"A", "  1", "  2", ax, "B", "  3", "AA"}));
     EXPECT_EQ(fx.errors.seen, (QStringList{QStringLiteral("Error setting path: \"%1\\sound\\A\\x\\\"").arg(f.S.BaseDir),
@@ -74,7 +74,7 @@ TEST(Catalogue, EntriesThatCannotBeListedAreReportedAndLaterAlbumsStillGetTheirS
 TEST(Catalogue, AFailureOfAnyKindInTheSongBuildTurnsTheTimerOffAndIsReported)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build(false);
+    TForm1::Inside& f = fx.Build(false);
     QObject::connect(f.TreeView1->model(), &QAbstractItemModel::rowsInserted, f.TreeView1,
                      [](const QModelIndex& parent, int, int) {
                          if (parent.isValid())
@@ -91,7 +91,7 @@ TEST(Catalogue, NoSoundEntriesOrNoSoundFolder)
         FormOnDisc fx;
         QDir(fx.disc.Path(QStringLiteral("sound"))).removeRecursively();
         fx.disc.MakeDir(QStringLiteral("sound"));
-        TForm1& f = fx.Build();
+        TForm1::Inside& f = fx.Build();
         EXPECT_EQ(f.TreeView1->topLevelItemCount(), 0);
         EXPECT_FALSE(f.Timer2.Enabled());
         EXPECT_TRUE(fx.errors.seen.isEmpty());
@@ -99,7 +99,7 @@ TEST(Catalogue, NoSoundEntriesOrNoSoundFolder)
     {
         FormOnDisc fx;
         QDir(fx.disc.Path(QStringLiteral("sound"))).removeRecursively();
-        TForm1& f = fx.Build();
+        TForm1::Inside& f = fx.Build();
         EXPECT_EQ(f.TreeView1->topLevelItemCount(), 0);
         EXPECT_FALSE(f.Timer2.Enabled());
         EXPECT_EQ(fx.errors.seen.size(), 1);
@@ -110,7 +110,7 @@ TEST(Catalogue, NoSoundEntriesOrNoSoundFolder)
 TEST(Songs, SelectingLoadsLyricsAndStartsEachSongOnce)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     const XdgTree& xdg = XdgTree::ForThisProcess();
     xdg.ClearLaunches();
 
@@ -145,7 +145,7 @@ TEST(Songs, RenamedNodeUsesItsNewTextAndMissingLyricsStillPlay)
 {
     FormOnDisc fx;
     fx.disc.Write(QStringLiteral("sound/A/9.mp3"), QByteArray("ID3\x03") + QByteArray(60, '\0'));
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     const XdgTree& xdg = XdgTree::ForThisProcess();
     xdg.ClearLaunches();
 
@@ -184,7 +184,7 @@ TEST(Songs, ListedNamesOpenAndLaunchExactlyTheFileListed)
         fx.disc.Write(QStringLiteral("text/A/s.txt"), "lyrics " + name.toHex());
         RenameToBytes(fx.disc, QStringLiteral("text/A/s.txt"), "text/A/" + name + ".txt");
     }
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     ASSERT_EQ(f.TreeView1->topLevelItem(0)->childCount(), 6);  // zz, 1, 2, the climber, FE, FF
     const XdgTree& xdg = XdgTree::ForThisProcess();
     xdg.ClearLaunches();
@@ -211,7 +211,7 @@ TEST(Songs, ListedNamesOpenAndLaunchExactlyTheFileListed)
 TEST(Songs, RefusedLaunchIsReportedOnceAndNotRetried)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     QFile::remove(fx.disc.Path(QStringLiteral("sound/A/1.mp3")));
     Select(f, 0, 0);
     ASSERT_EQ(fx.errors.seen.size(), 1);

@@ -30,21 +30,29 @@ FormOnDisc::FormOnDisc()
 
 FormOnDisc::~FormOnDisc()
 {
-    form_.reset();
+    Destroy();
     InstallErrorReport(nullptr);
 }
 
-TForm1& FormOnDisc::Build(bool runTimer2)
+void FormOnDisc::Destroy()
+{
+    inside_.reset();
+    form_.reset();
+}
+
+TForm1::Inside& FormOnDisc::Build(bool runTimer2)
 {
     disc.Enter();
     InstallErrorReport(&errors);
     TForm1::Options options;
     options.pause = [this](int ms) { pauses.push_back(ms); };
     options.terminate = [this] { ++terminations; };
+    inside_.reset();
     form_ = std::make_unique<TForm1>(options);
+    inside_ = std::make_unique<TForm1::Inside>(*form_);
     if (runTimer2)
-        form_->Timer2Timer();
-    return *form_;
+        inside_->Timer2Timer();
+    return *inside_;
 }
 
 void RenameToBytes(const Disc& disc, const QString& from, const QByteArray& to)

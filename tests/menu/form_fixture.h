@@ -3,8 +3,8 @@
 // albums, lyrics, pages, player files. Pauses and termination are recorded,
 // errors go to a recorder.
 
-#include "app/error_report.h"
-#include "app/form1.h"
+#include "base/error_report.h"
+#include "menu/form1_inside.h"
 #include "tests/fixture.h"
 
 #include <QColor>
@@ -29,9 +29,9 @@ public:
     FormOnDisc();
     ~FormOnDisc();
 
-    TForm1& Build(bool runTimer2 = true);
-    TForm1& Form() { return *form_; }
-    void Destroy() { form_.reset(); }
+    // Builds the window on the disc; the handle lives as long as the window.
+    TForm1::Inside& Build(bool runTimer2 = true);
+    void Destroy();
 
     Disc disc;
     ErrorRecorder errors;
@@ -40,6 +40,7 @@ public:
 
 private:
     std::unique_ptr<TForm1> form_;
+    std::unique_ptr<TForm1::Inside> inside_;
 };
 
 // Renames a file of the disc to a name given as bytes (names need not be UTF-8).

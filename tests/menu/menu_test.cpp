@@ -27,12 +27,12 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
-std::vector<QPushButton*> SectionButtons(TForm1& f)
+std::vector<QPushButton*> SectionButtons(TForm1::Inside& f)
 {
     return {f.BitBtn1, f.BitBtn2, f.BitBtn3, f.BitBtn4, f.BitBtn5, f.BitBtn6};
 }
 
-Snapshot Take(TForm1& f)
+Snapshot Take(TForm1::Inside& f)
 {
     Snapshot s;
     for (QPushButton* b : SectionButtons(f)) {
@@ -65,7 +65,7 @@ void PrintTo(const Snapshot& s, std::ostream* os)
         *os << ' ' << v;
 }
 
-void Click(TForm1& f, Section s)
+void Click(TForm1::Inside& f, Section s)
 {
     // Through the button, so the guard and binding are exercised too.
     SectionButtons(f)[static_cast<size_t>(s)]->click();
@@ -108,7 +108,7 @@ const char* Name(int s)
 TEST(SectionMenu, EveryActivationFromEveryStateMatchesTheMatrix)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     ASSERT_TRUE(fx.errors.seen.isEmpty()) << fx.errors.seen.join(QLatin1Char('\n')).toStdString();
     // From nothing open (previous = SectionCount) and from each section open.
     for (int from = SectionCount; from >= 0; --from) {
@@ -133,7 +133,7 @@ TEST(SectionMenu, EveryActivationFromEveryStateMatchesTheMatrix)
 TEST(SectionMenu, ClickingTwiceRestoresWidgetsAndFlags)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     f.Image2->setVisible(false);  // empty at start; the resets hide it anyway
     const Snapshot before = Take(f);
     for (int s = 0; s < SectionCount; ++s) {
@@ -146,7 +146,7 @@ TEST(SectionMenu, ClickingTwiceRestoresWidgetsAndFlags)
 TEST(SectionMenu, LyricsWhileHelpIsOpen)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     Click(f, Help);
     EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("Help text."));
     Click(f, Lyrics);
@@ -161,7 +161,7 @@ TEST(SectionMenu, LyricsWhileHelpIsOpen)
 TEST(SectionMenu, ExitResetsTheMenuKeepsThePageThenPausesAndEnds)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     Click(f, Slides);
     f.Button3->click();
     ASSERT_TRUE(f.Timer3.Enabled());
@@ -184,7 +184,7 @@ TEST(SectionMenu, ExitResetsTheMenuKeepsThePageThenPausesAndEnds)
 TEST(Pages, HelpThenDiscReplacesTheTextAndMissingTextKeepsTheButtonLit)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     Click(f, Help);
     Click(f, DiscPage);
     EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("The disc."));
@@ -210,7 +210,7 @@ TEST(Pages, HelpThenDiscReplacesTheTextAndMissingTextKeepsTheButtonLit)
 TEST(Pages, GroupPhotoIsDecodedAtEveryOpening)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     Click(f, Group);
     EXPECT_TRUE(Near(CentreColour(f.Image2->Picture()), kYellow));
     Click(f, Group);
@@ -223,7 +223,7 @@ TEST(Pages, GroupPhotoIsDecodedAtEveryOpening)
 TEST(Pages, PlayerPageShowsItsPictureAndClosingShowsTheFirstSlideAfresh)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     Click(f, Slides);
     f.Button2->click();
     EXPECT_TRUE(Near(CentreColour(f.Image1->Picture()), kGreen));
@@ -242,7 +242,7 @@ TEST(Pages, PlayerPageShowsItsPictureAndClosingShowsTheFirstSlideAfresh)
 TEST(Pages, PlayerButtonsOpenTheProgramsAndReportNothing)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     const XdgTree& xdg = XdgTree::ForThisProcess();
     xdg.ClearLaunches();
     Click(f, Player);

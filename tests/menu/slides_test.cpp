@@ -17,7 +17,7 @@ namespace {
 const bool kXdgApplied = (XdgTree::ForThisProcess(), true);
 
 // Which of the three fixture slides a picture is: 1 red, 2 green, 3 blue.
-int SlideShown(TForm1& f)
+int SlideShown(TForm1::Inside& f)
 {
     const unsigned c = CentreColour(f.Image1->Picture());
     if (Near(c, kRed))
@@ -29,7 +29,7 @@ int SlideShown(TForm1& f)
     return 0;
 }
 
-std::vector<int> Steps(TForm1& f, QPushButton* button, int n)
+std::vector<int> Steps(TForm1::Inside& f, QPushButton* button, int n)
 {
     std::vector<int> shown;
     for (int i = 0; i < n; ++i) {
@@ -45,7 +45,7 @@ std::vector<int> Steps(TForm1& f, QPushButton* button, int n)
 TEST(SlideShow, NextAndPreviousWrapInBothDirections)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     EXPECT_EQ(SlideShown(f), 1) << "first slide at start-up";
     EXPECT_EQ(f.S.SlideEntryCount, 4);
     f.BitBtn1->click();
@@ -76,7 +76,7 @@ TEST(SlideShow, OnePictureAndSubfoldersAreNotSlides)
     QFile::remove(fx.disc.Path(QStringLiteral("picture/2 green.jpg")));
     QFile::remove(fx.disc.Path(QStringLiteral("picture/10 blue.jpg")));
     fx.disc.WriteJpeg(QStringLiteral("picture/extra/inner.jpg"), 8, 8, kBlue);
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     EXPECT_EQ(f.S.SlideEntryCount, 2);
     f.BitBtn1->click();
     EXPECT_EQ(Steps(f, f.Button2, 2), (std::vector<int>{1, 1}));
@@ -88,7 +88,7 @@ TEST(SlideShow, CorruptSlideKeepsThePreviousPictureAndTheNewIndex)
 {
     FormOnDisc fx;
     fx.disc.Write(QStringLiteral("picture/2 green.jpg"), "not a jpeg");
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     f.BitBtn1->click();
     f.Button2->click();
     EXPECT_EQ(f.S.SlideIndex, 2);
@@ -113,7 +113,7 @@ TEST(SlideShow, ListedNamesOpenExactlyTheFileListed)
     RenameToBytes(fx.disc, QStringLiteral("picture/fe.jpg"), "picture/\xFE.jpg");
     fx.disc.WriteJpeg(QStringLiteral("picture/ff.jpg"), 8, 8, kMagenta);
     RenameToBytes(fx.disc, QStringLiteral("picture/ff.jpg"), "picture/\xFF.jpg");
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     ASSERT_EQ(f.S.SlideEntryCount, 7);
     f.BitBtn1->click();
     for (int i = 0; i < 3; ++i)
@@ -132,7 +132,7 @@ TEST(SlideShow, ListedNamesOpenExactlyTheFileListed)
 TEST(SlideShow, AutomaticShowRunsUntilAnActivationOrExit)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build();
+    TForm1::Inside& f = fx.Build();
     f.BitBtn1->click();
     f.Button3->click();
     EXPECT_TRUE(f.Button3->font().underline());
@@ -164,7 +164,7 @@ TEST(StartUp, EachGroupFailsAlone)
     {
         FormOnDisc fx;
         QFile::remove(fx.disc.Path(QStringLiteral("about group/about.txt")));
-        TForm1& f = fx.Build();
+        TForm1::Inside& f = fx.Build();
         ASSERT_EQ(fx.errors.seen.size(), 1);
         EXPECT_TRUE(fx.errors.seen[0].startsWith(QStringLiteral("Cannot open file")));
         EXPECT_EQ(f.TreeView1->topLevelItemCount(), 2) << "albums still listed";
@@ -174,7 +174,7 @@ TEST(StartUp, EachGroupFailsAlone)
     {
         FormOnDisc fx;
         QDir(fx.disc.Path(QStringLiteral("picture"))).removeRecursively();
-        TForm1& f = fx.Build();
+        TForm1::Inside& f = fx.Build();
         ASSERT_EQ(fx.errors.seen.size(), 1) << "one box for a missing picture folder";
         EXPECT_EQ(fx.errors.seen[0], QStringLiteral("Error setting path: \"%1\\picture\\\"").arg(f.S.BaseDir));
         EXPECT_TRUE(f.Image1->Picture().isNull());
@@ -190,7 +190,7 @@ TEST(StartUp, EachGroupFailsAlone)
         FormOnDisc fx;
         QDir(fx.disc.Path(QStringLiteral("picture"))).removeRecursively();
         fx.disc.MakeDir(QStringLiteral("picture"));
-        TForm1& f = fx.Build();
+        TForm1::Inside& f = fx.Build();
         ASSERT_EQ(fx.errors.seen.size(), 1);
         EXPECT_EQ(fx.errors.seen[0], QStringLiteral("Invalid index."));
         EXPECT_EQ(f.TreeView1->topLevelItemCount(), 2);
@@ -205,7 +205,7 @@ TEST(StartUp, EachGroupFailsAlone)
 TEST(StartUp, BaseDirIsTheLowerCasedCurrentDirectoryAndListersEndWhereExpected)
 {
     FormOnDisc fx;
-    TForm1& f = fx.Build(false);
+    TForm1::Inside& f = fx.Build(false);
     EXPECT_EQ(f.S.BaseDir, fx.disc.Root().toLower());
     EXPECT_EQ(f.S.SlideIndex, 1);
     EXPECT_EQ(f.ShellTreeView2.Root(), f.S.BaseDir + QStringLiteral("\\picture\\"));

@@ -1,2 +1,0 @@
-add_executable(catalogue_bench bench/catalogue_bench.cpp)
-target_link_libraries(catalogue_bench PRIVATE tavelo_core benchmark::benchmark tavelo_options)
