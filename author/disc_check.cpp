@@ -2,6 +2,7 @@
 
 #include "base/error_report.h"
 #include "base/errors.h"
+#include "content/handles.h"
 #include "content/paths.h"
 #include "content/shell_tree_view.h"
 #include "media/jpeg_image.h"
@@ -459,11 +460,11 @@ private:
         const Resolved dir = ResolvePath(folder);
         if (!dir.ok())
             return QByteArray();
-        DIR* d = ::opendir(dir.native.constData());
+        DirectoryStream d(dir.native.constData());
         if (!d)
             return QByteArray();
         QByteArray found;
-        while (dirent* e = ::readdir(d)) {
+        while (dirent* e = d.Next()) {
             const QByteArray name(e->d_name);
             if (IsDotted(name))
                 continue;
@@ -475,7 +476,6 @@ private:
             if (shown == listed && (found.isEmpty() || full < found))
                 found = full;
         }
-        ::closedir(d);
         return found;
     }
 
@@ -524,20 +524,21 @@ private:
 
     void SurveyFolder(const QByteArray& folder, bool top, bool hidden)
     {
-        DIR* d = ::opendir(folder.constData());
-        if (!d) {
-            if (!hidden && !Reported(DiscPathOf(folder)))
-                Add(Severity::Warning, QStringLiteral("folder-unreadable"), DiscPathOf(folder),
-                    QStringLiteral("The folder cannot be read: %1.").arg(SystemDescription(errno)));
-            return;
-        }
         std::vector<QByteArray> names;
-        while (dirent* e = ::readdir(d)) {
-            const QByteArray name(e->d_name);
-            if (name != "." && name != "..")
-                names.push_back(name);
+        {
+            DirectoryStream d(folder.constData());
+            if (!d) {
+                if (!hidden && !Reported(DiscPathOf(folder)))
+                    Add(Severity::Warning, QStringLiteral("folder-unreadable"), DiscPathOf(folder),
+                        QStringLiteral("The folder cannot be read: %1.").arg(SystemDescription(d.Error())));
+                return;
+            }
+            while (dirent* e = d.Next()) {
+                const QByteArray name(e->d_name);
+                if (name != "." && name != "..")
+                    names.push_back(name);
+            }
         }
-        ::closedir(d);
         std::sort(names.begin(), names.end());
 
         std::map<QString, std::vector<QByteArray>> folded;

@@ -9,10 +9,13 @@ namespace tavelo {
 class TDirectoryOutline {
 public:
     TDirectoryOutline();
-    const QString& Directory() const { return directory_; }
+    // Throws EFOpenError when the start-up directory could not be taken, so
+    // nothing is looked up from a folder the program never started in.
+    const QString& Directory() const;
 
 private:
     QString directory_;
+    QString error_;
 };
 
 }  // namespace tavelo

@@ -164,15 +164,22 @@ std::map<QString, QByteArray>& StartDirectories()
     return dirs;
 }
 
-QByteArray CurrentDirectoryNative()
+// The current directory, or the errno of why it cannot be named (it was
+// removed, or a folder above it cannot be read).
+struct CurrentDirectory {
+    QByteArray native;
+    int error = 0;
+};
+
+CurrentDirectory CurrentDirectoryNative()
 {
     std::vector<char> buf(4096);
     while (::getcwd(buf.data(), buf.size()) == nullptr) {
         if (errno != ERANGE)
-            return QByteArrayLiteral("/");
+            return {QByteArray(), errno};
         buf.resize(buf.size() * 2);
     }
-    return QByteArray(buf.data());
+    return {QByteArray(buf.data()), 0};
 }
 
 QByteArray Join(const QByteArray& dir, const QByteArray& name)
@@ -185,12 +192,12 @@ QByteArray Join(const QByteArray& dir, const QByteArray& name)
 // Case-blind lookup of one name inside dir; first match in byte order.
 std::optional<QByteArray> FindCaseBlind(const QByteArray& dir, const QString& name)
 {
-    DIR* d = ::opendir(dir.constData());
+    DirectoryStream d(dir.constData());
     if (!d)
         return std::nullopt;
     const QString folded = name.toCaseFolded();
     std::optional<QByteArray> best;
-    while (dirent* e = ::readdir(d)) {
+    while (dirent* e = d.Next()) {
         const QByteArray entry(e->d_name);
         if (entry == "." || entry == "..")
             continue;
@@ -199,7 +206,6 @@ std::optional<QByteArray> FindCaseBlind(const QByteArray& dir, const QString& na
         if (!best || entry < *best)
             best = entry;
     }
-    ::closedir(d);
     return best;
 }
 
@@ -234,8 +240,16 @@ Resolved ResolvePath(const QString& path)
     if (const auto start = StartDirectoryPrefix(path)) {
         current = start->first;
         parts = SplitComponents(path.mid(start->second));
+    } else if (IsAbsolute(path)) {
+        current = QByteArrayLiteral("/");
+        parts = SplitComponents(path);
     } else {
-        current = IsAbsolute(path) ? QByteArrayLiteral("/") : CurrentDirectoryNative();
+        const CurrentDirectory cwd = CurrentDirectoryNative();
+        if (cwd.error != 0) {
+            r.error = cwd.error;
+            return r;
+        }
+        current = cwd.native;
         parts = SplitComponents(path);
     }
     for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -276,7 +290,10 @@ QString AbsoluteForMessage(const QString& path)
 {
     if (path.isEmpty())
         return path;
-    return NormalizedForDisplay(IsAbsolute(path) ? path : DecodeName(CurrentDirectoryNative()) + QLatin1Char('/') + path);
+    const CurrentDirectory cwd = IsAbsolute(path) ? CurrentDirectory() : CurrentDirectoryNative();
+    if (IsAbsolute(path) || cwd.error != 0)
+        return NormalizedForDisplay(path);
+    return NormalizedForDisplay(DecodeName(cwd.native) + QLatin1Char('/') + path);
 }
 
 QString NormalizedForDisplay(const QString& path)
@@ -301,47 +318,58 @@ QString SystemDescription(int err)
     return s;
 }
 
-int OpenForReading(const QString& path)
+FileDescriptor OpenForReading(const QString& path)
 {
-    const auto fail = [&](int err) -> int {
+    const auto fail = [&](int err) -> FileDescriptor {
         throw EFOpenError(QStringLiteral("Cannot open file \"%1\". %2")
                               .arg(AbsoluteForMessage(path), SystemDescription(err)));
     };
     const Resolved r = ResolvePath(path);
     if (!r.ok())
         return fail(r.error);
-    const int fd = ::open(r.native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    FileDescriptor fd(::open(r.native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd)
         return fail(errno);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
-        return fail(err);
-    }
+    if (::fstat(fd.Get(), &st) != 0)
+        return fail(errno);
+    if (!S_ISREG(st.st_mode))
+        return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     // Non-blocking was only for the open itself (a FIFO must not hang us).
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
-FileCloser::~FileCloser()
+namespace {
+
+QByteArray CurrentDirectoryOrThrow()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    const CurrentDirectory cwd = CurrentDirectoryNative();
+    if (cwd.error != 0)
+        throw EFOpenError(QStringLiteral("Cannot open the start-up folder. %1").arg(SystemDescription(cwd.error)));
+    return cwd.native;
 }
 
-QString CurrentDirectoryLowered()
+QString Lowered(const QByteArray& native)
 {
-    QString dir = DecodeName(CurrentDirectoryNative()).toLower();
+    QString dir = DecodeName(native).toLower();
     while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
         dir.chop(1);
     return dir;
 }
 
+}  // namespace
+
+QString CurrentDirectoryLowered()
+{
+    return Lowered(CurrentDirectoryOrThrow());
+}
+
 QString RememberStartDirectory()
 {
-    const QString dir = CurrentDirectoryLowered();
-    StartDirectories()[dir] = CurrentDirectoryNative();
+    const QByteArray native = CurrentDirectoryOrThrow();
+    const QString dir = Lowered(native);
+    StartDirectories()[dir] = native;
     return dir;
 }
 

@@ -6,6 +6,8 @@
 // exact-case first, then case-blind (Unicode case folding), first match in
 // byte order of the stored names.
 
+#include "content/handles.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -55,23 +57,11 @@ QString SystemDescription(int err);
 
 // Opens path for reading (an existing regular file only). Throws EFOpenError
 // "Cannot open file "%s". %s" on failure; a folder counts as cannot open.
-// Returns a file descriptor the caller must close.
-int OpenForReading(const QString& path);
-
-// Closes a descriptor on scope exit.
-class FileCloser {
-public:
-    explicit FileCloser(int fd) : fd_(fd) {}
-    ~FileCloser();
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-
-private:
-    int fd_;
-};
+FileDescriptor OpenForReading(const QString& path);
 
 // The start-up directory as the program keeps it: the current directory,
-// lower-cased, ending in "/" only at the root.
+// lower-cased, ending in "/" only at the root. Throws EFOpenError when the
+// current directory cannot be named (it was removed, or cannot be read).
 QString CurrentDirectoryLowered();
 
 // Takes the start-up directory (CurrentDirectoryLowered) and remembers which

@@ -1,6 +1,7 @@
 #include "content/shell_tree_view.h"
 
 #include "base/errors.h"
+#include "content/handles.h"
 #include "content/paths.h"
 
 #include <QFile>
@@ -243,10 +244,10 @@ bool TShellTreeView::Rebuild()
 
     BusyCursor busy;
     Pending pending;
-    DIR* d = ::opendir(folder_.constData());
+    DirectoryStream d(folder_.constData());
     if (d) {
-        const int dfd = ::dirfd(d);
-        while (dirent* e = ::readdir(d)) {
+        const int dfd = d.Fd();
+        while (dirent* e = d.Next()) {
             const char* n = e->d_name;
             if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
                 continue;
@@ -263,13 +264,12 @@ bool TShellTreeView::Rebuild()
             const QString name = DecodeName(raw.data(), static_cast<qsizetype>(raw.size()));
             pending.Add(folder ? ApplyQuestionDigitRule(name) : ListedFileName(name), std::move(raw), folder);
         }
-        ::closedir(d);
     }
     const std::vector<uint32_t> order = pending.Order();
     items.reserve(order.size() + 1);
     for (uint32_t i : order)
         items.push_back({std::move(pending.names[i])});
-    return d != nullptr;
+    return static_cast<bool>(d);
 }
 
 }  // namespace tavelo

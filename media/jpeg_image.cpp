@@ -377,18 +377,17 @@ TBitmap DecodeJpeg(const unsigned char* data, std::size_t size)
 
 void TJPEGImage::LoadFromFile(const QString& path)
 {
-    const int fd = OpenForReading(path);
-    FileCloser closer(fd);
+    const FileDescriptor fd = OpenForReading(path);
     Clear();
 
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size < 0)
+    if (::fstat(fd.Get(), &st) != 0 || st.st_size < 0)
         throw EReadError(QStringLiteral("Stream read error"));
     const auto size = static_cast<std::size_t>(st.st_size);
     std::unique_ptr<unsigned char[]> copy = NewCopy(size);
     std::size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::read(fd, copy.get() + got, size - got);
+        const ssize_t n = ::read(fd.Get(), copy.get() + got, size - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

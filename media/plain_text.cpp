@@ -1,5 +1,6 @@
 #include "media/plain_text.h"
 
+#include "base/errors.h"
 #include "media/codepage.h"
 
 #include <QStringDecoder>
@@ -28,8 +29,10 @@ std::optional<QByteArray> ReadWholeFile(int fd, qsizetype piece, qsizetype maxBy
             data.resize(old);
             continue;
         }
-        data.resize(old + (n > 0 ? n : 0));
-        if (n <= 0)
+        if (n < 0)
+            throw EReadError(QStringLiteral("Stream read error"));  // never a text cut short
+        data.resize(old + n);
+        if (n == 0)
             break;
         if (data.size() > maxBytes)
             return std::nullopt;

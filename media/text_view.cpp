@@ -141,10 +141,9 @@ void TRichEdit::keyPressEvent(QKeyEvent* event)
 
 QByteArray ReadTextFile(const QString& path)
 {
-    const int fd = OpenForReading(path);
-    FileCloser closer(fd);
+    const FileDescriptor fd = OpenForReading(path);
     try {
-        std::optional<QByteArray> read = ReadWholeFile(fd);
+        std::optional<QByteArray> read = ReadWholeFile(fd.Get());
         if (!read)
             throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
         return std::move(*read);

@@ -1,3 +1,4 @@
+#include "content/dir_outline.h"
 #include "content/paths.h"
 
 #include "base/errors.h"
@@ -88,6 +89,19 @@ TEST(CurrentDirectoryLowered, LowerCaseNoFinalSeparator)
     ASSERT_EQ(::chdir("/"), 0);
     EXPECT_EQ(CurrentDirectoryLowered(), QStringLiteral("/"));
     ASSERT_EQ(::chdir(old.constData()), 0);
+}
+
+TEST(CurrentDirectoryLowered, AStartFolderThatIsGoneIsAnErrorNotTheRoot)
+{
+    test::Disc disc;
+    disc.MakeDir(QStringLiteral("gone"));
+    ASSERT_EQ(::chdir(QFile::encodeName(disc.Path(QStringLiteral("gone"))).constData()), 0);
+    ASSERT_EQ(::rmdir("../gone"), 0);
+    EXPECT_THROW(CurrentDirectoryLowered(), EFOpenError);
+    const TDirectoryOutline outline;
+    EXPECT_THROW(outline.Directory(), EFOpenError);
+    EXPECT_EQ(ResolvePath(QStringLiteral("picture")).error, ENOENT);
+    ASSERT_EQ(::chdir("/"), 0);
 }
 
 TEST(Names, BytesSurviveDecodingAndBackslashesStayInTheName)

@@ -103,6 +103,10 @@ TEST_F(TextLoad, PieceBoundariesDoNotSplitOrLoseAnything)
     ASSERT_GE(fd, 0);
     EXPECT_EQ(ReadWholeFile(fd, kReadPiece, bytes.size() - 1), std::nullopt);
     ::close(fd);
+    // A read that fails is an error, never a shorter text.
+    const FileDescriptor folder(::open(QFile::encodeName(disc.Root()).constData(), O_RDONLY | O_DIRECTORY));
+    ASSERT_TRUE(folder);
+    EXPECT_THROW(ReadWholeFile(folder.Get()), EReadError);
     const QStringList lines = Load(bytes);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0].size(), kReadPiece - 1);
