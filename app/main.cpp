@@ -16,6 +16,8 @@
 #include <QIcon>
 #include <QScreen>
 
+#include <memory>
+
 namespace {
 
 // The disc kit lays the program out as tavelo/bin/tavelo beside
@@ -58,10 +60,15 @@ int main(int argc, char** argv)
     tavelo::MessageBoxReport report(title);
     tavelo::InstallErrorReport(&report);
 
-    tavelo::TForm1 form;
-    form.setWindowIcon(QIcon(QStringLiteral(":/icons/window16.png")));
-    form.show();
+    // Building the window runs through the guard like every other entry:
+    // a failure is shown, and the program ends without a window.
+    std::unique_ptr<tavelo::TForm1> form;
+    if (!tavelo::Guarded([&] { form = std::make_unique<tavelo::TForm1>(); }))
+        return 1;
+    form->setWindowIcon(QIcon(QStringLiteral(":/icons/window16.png")));
+    form->show();
     app.exec();
+    form.reset();
     tavelo::InstallErrorReport(nullptr);
     return 0;
 }

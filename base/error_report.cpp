@@ -24,7 +24,6 @@ namespace {
 ErrorReport* g_report = nullptr;
 }
 
-ErrorReport* InstalledErrorReport() { return g_report; }
 void InstallErrorReport(ErrorReport* report) { g_report = report; }
 
 void ReportError(const QString& message)

@@ -22,7 +22,6 @@ public:
 
 // The report every guard uses. Tests install a recorder; the program installs
 // the message box. With none installed, errors go to standard error.
-ErrorReport* InstalledErrorReport();
 void InstallErrorReport(ErrorReport* report);
 
 // Reports one error message through the installed report (applies FinalMessage).

@@ -11,24 +11,6 @@ TImage::TImage(QWidget* parent) : QWidget(parent)
     setAutoFillBackground(false);
 }
 
-void TImage::SetCenter(bool on)
-{
-    center_ = on;
-    Changed();
-}
-
-void TImage::SetProportional(bool on)
-{
-    proportional_ = on;
-    Changed();
-}
-
-void TImage::SetStretch(bool on)
-{
-    stretch_ = on;
-    Changed();
-}
-
 void TImage::SetPicture(const TBitmap& picture)
 {
     picture_ = picture;

@@ -18,12 +18,11 @@ class TImage : public QWidget {
 public:
     explicit TImage(QWidget* parent = nullptr);
 
+    // How the picture is placed: the window's boxes all centre, keep the
+    // proportions and stretch.
     bool Center() const { return center_; }
     bool Proportional() const { return proportional_; }
     bool Stretch() const { return stretch_; }
-    void SetCenter(bool on);
-    void SetProportional(bool on);
-    void SetStretch(bool on);
 
     // Takes a shared reference to the picture's pixels (no copy) and asks for
     // a repaint; nothing is drawn until the event loop next paints.
@@ -42,9 +41,9 @@ private:
     void UpdateCoverage();
 
     TBitmap picture_;
-    bool center_ = true;
-    bool proportional_ = true;
-    bool stretch_ = true;
+    const bool center_ = true;
+    const bool proportional_ = true;
+    const bool stretch_ = true;
 };
 
 // Reads and decodes path through jpeg into bitmap and hands that to box.

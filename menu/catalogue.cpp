@@ -73,8 +73,8 @@ void TForm1::BuildSongs(QStringList& errors)
         S.AlbumSongCount = 0;
         try {
             ShellTreeView1.SetRoot(AlbumFolder(S.BaseDir, name));
-        } catch (const Exception& e) {
-            errors << e.Message();
+        } catch (...) {
+            errors << CurrentErrorMessage();
             continue;
         }
         S.AlbumSongCount = ShellTreeView1.Items.Count() - 1;

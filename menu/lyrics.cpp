@@ -44,7 +44,7 @@ void TForm1::TreeView1GetSelectedIndex()
     S.SongPath = LyricsPath(album, song);
     try {
         LoadTextFile(ui->RichEdit2, S.SongPath);
-    } catch (const Exception&) {
+    } catch (...) {
         lyricsError = std::current_exception();
     }
 
@@ -55,7 +55,7 @@ void TForm1::TreeView1GetSelectedIndex()
         FileRun1.Enabled = true;
         try {
             ExecuteFileRun(FileRun1);
-        } catch (const Exception&) {
+        } catch (...) {
             // Both failed: the lyrics error first, then the launch's.
             if (lyricsError)
                 Guarded([&] { std::rethrow_exception(lyricsError); });
