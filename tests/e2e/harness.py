@@ -16,6 +16,9 @@ import time
 
 SKY_BLUE = (166, 202, 240)
 
+# The recorder application the unit tests' private desktop uses too.
+RECORDER = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "recorder.sh"))
+
 # Client rectangles (x, y, w, h) of the window's widgets.
 BITBTN = {
     1: (7, 64, 97, 25),    # Slides
@@ -74,6 +77,12 @@ def wait_until(fn, timeout, what, interval=0.1):
 
 def near(c, ref, tol=40):
     return all(abs(a - b) <= tol for a, b in zip(c, ref))
+
+
+def exec_quote(arg):
+    """One argument of a desktop entry's Exec line."""
+    check(not any(c in arg for c in '"`$\\%\n'), "path needs escaping in an Exec line: %r" % arg)
+    return '"%s"' % arg
 
 
 def centre(rect):
@@ -255,16 +264,9 @@ class Session:
         os.chmod(os.path.join(t, "runtime"), 0o700)
         os.symlink("/usr/share/mime", os.path.join(t, "share", "mime"))
         self.launches = os.path.join(t, "launches")
-        recorder = os.path.join(t, "recorder")
-        # One file per launch: the working folder, then each argument, each
-        # ended by NUL; renamed into place so a reader never sees half of it.
-        write(recorder, "#!/bin/sh\n"
-                        "t='%s/.'$$\n"
-                        "{ printf '%%s\\0' \"$(pwd -P)\"; for a in \"$@\"; do printf '%%s\\0' \"$a\"; done; } > \"$t\"\n"
-                        "mv \"$t\" '%s/'\"$(date +%%s%%N).$$\"\n" % (self.launches, self.launches))
-        os.chmod(recorder, 0o755)
         write(os.path.join(t, "data/applications/e2e-recorder.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%F\nMimeType=audio/mpeg;\n" % recorder)
+              "[Desktop Entry]\nType=Application\nName=Recorder\nExec=/bin/sh %s %s %%F\nMimeType=audio/mpeg;\n"
+              % (exec_quote(RECORDER), exec_quote(self.launches)))
         write(os.path.join(t, "config/mimeapps.list"),
               "[Default Applications]\naudio/mpeg=e2e-recorder.desktop\n")
         self.env = {
