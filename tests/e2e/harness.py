@@ -107,9 +107,6 @@ class Shot:
         i = (sy * self.width + sx) * 3
         return tuple(self.rgb[i:i + 3])
 
-    def row(self, y, x0, x1):
-        return [self.px(x, y) for x in range(x0, x1)]
-
     def count(self, rect, pred):
         x, y, w, h = rect
         return sum(1 for yy in range(y, y + h) for xx in range(x, x + w) if pred(self.px(xx, yy)))
@@ -382,7 +379,6 @@ class Session:
                     "-e", "trace=%file,%desc", "--"] + argv
         self.stderr_path = os.path.join(self.tmp, "tavelo.stderr")
         self.app = self._spawn(argv, cwd=disc, stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"))
-        self.started = time.monotonic()
         log("started tavelo, pid", self.app.pid, "in", disc)
         return self.app
 
