@@ -417,9 +417,8 @@ class Session:
         self.click(*centre(rect))
 
     def key(self, *keys):
-        for k in keys:
-            self.xdo("key", "--clearmodifiers", k)
-            time.sleep(0.05)
+        # One call: the keys reach the program in order.
+        self.xdo("key", "--clearmodifiers", *keys)
 
     def accel(self, keysym):
         """Alt+letter. xdotool would map a missing letter onto a spare key
@@ -430,6 +429,8 @@ class Session:
         if getattr(self, "layout", "us") != layout:
             self.x(["setxkbmap", "-display", self.display, layout])
             self.layout = layout
+            # The program takes up the new map from an event of its own;
+            # nothing on screen tells when.
             time.sleep(0.5)
         self.xdo("key", "--clearmodifiers", "alt+" + keysym)
 
@@ -442,13 +443,18 @@ class Session:
         except subprocess.TimeoutExpired:
             raise Failure("tavelo still runs %.1f s later" % timeout)
 
+    def activate(self, wid, timeout=5):
+        """Raises and focuses a window and waits until it has the keyboard."""
+        self.x(["xdotool", "windowactivate", "--sync", str(wid)], check_rc=False, timeout=10)
+        wait_until(lambda: self.x(["xdotool", "getwindowfocus"], check_rc=False).strip() == str(wid),
+                   timeout, "the keyboard focus on window %d" % wid, interval=0.05)
+
     def close_by_window_manager(self, timeout):
         """Alt+F4 through the window manager; returns the exit code, or None.
         The window manager needs the window focused, so a key that arrives
         before that is asked again."""
         for attempt in range(3):
-            self.x(["xdotool", "windowactivate", "--sync", str(self.window)], check_rc=False)
-            time.sleep(0.2)
+            self.activate(self.window)
             self.xdo("key", "alt+F4")
             try:
                 return self.wait_exit(timeout)
@@ -459,8 +465,7 @@ class Session:
     def dismiss_box(self, box, timeout=10):
         """Presses OK on an error box (Return with the box focused) and waits
         until it is gone."""
-        self.x(["xdotool", "windowactivate", "--sync", str(box)], check_rc=False, timeout=10)
-        time.sleep(0.2)
+        self.activate(box)
         self.xdo("key", "Return")
         wait_until(lambda: box not in self.windows(), timeout, "the error box to close")
 
