@@ -16,6 +16,9 @@ import time
 
 SKY_BLUE = (166, 202, 240)
 
+# The recorder application the unit tests' private desktop uses too.
+RECORDER = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "recorder.sh"))
+
 # Client rectangles (x, y, w, h) of the window's widgets.
 BITBTN = {
     1: (7, 64, 97, 25),    # Slides
@@ -76,6 +79,12 @@ def near(c, ref, tol=40):
     return all(abs(a - b) <= tol for a, b in zip(c, ref))
 
 
+def exec_quote(arg):
+    """One argument of a desktop entry's Exec line."""
+    check(not any(c in arg for c in '"`$\\%\n'), "path needs escaping in an Exec line: %r" % arg)
+    return '"%s"' % arg
+
+
 def centre(rect):
     x, y, w, h = rect
     return (x + w // 2, y + h // 2)
@@ -97,9 +106,6 @@ class Shot:
             raise Failure("pixel (%d, %d) lies off the screen" % (x, y))
         i = (sy * self.width + sx) * 3
         return tuple(self.rgb[i:i + 3])
-
-    def row(self, y, x0, x1):
-        return [self.px(x, y) for x in range(x0, x1)]
 
     def count(self, rect, pred):
         x, y, w, h = rect
@@ -255,16 +261,9 @@ class Session:
         os.chmod(os.path.join(t, "runtime"), 0o700)
         os.symlink("/usr/share/mime", os.path.join(t, "share", "mime"))
         self.launches = os.path.join(t, "launches")
-        recorder = os.path.join(t, "recorder")
-        # One file per launch: the working folder, then each argument, each
-        # ended by NUL; renamed into place so a reader never sees half of it.
-        write(recorder, "#!/bin/sh\n"
-                        "t='%s/.'$$\n"
-                        "{ printf '%%s\\0' \"$(pwd -P)\"; for a in \"$@\"; do printf '%%s\\0' \"$a\"; done; } > \"$t\"\n"
-                        "mv \"$t\" '%s/'\"$(date +%%s%%N).$$\"\n" % (self.launches, self.launches))
-        os.chmod(recorder, 0o755)
         write(os.path.join(t, "data/applications/e2e-recorder.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%F\nMimeType=audio/mpeg;\n" % recorder)
+              "[Desktop Entry]\nType=Application\nName=Recorder\nExec=/bin/sh %s %s %%F\nMimeType=audio/mpeg;\n"
+              % (exec_quote(RECORDER), exec_quote(self.launches)))
         write(os.path.join(t, "config/mimeapps.list"),
               "[Default Applications]\naudio/mpeg=e2e-recorder.desktop\n")
         self.env = {
@@ -380,7 +379,6 @@ class Session:
                     "-e", "trace=%file,%desc", "--"] + argv
         self.stderr_path = os.path.join(self.tmp, "tavelo.stderr")
         self.app = self._spawn(argv, cwd=disc, stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"))
-        self.started = time.monotonic()
         log("started tavelo, pid", self.app.pid, "in", disc)
         return self.app
 
@@ -419,9 +417,8 @@ class Session:
         self.click(*centre(rect))
 
     def key(self, *keys):
-        for k in keys:
-            self.xdo("key", "--clearmodifiers", k)
-            time.sleep(0.05)
+        # One call: the keys reach the program in order.
+        self.xdo("key", "--clearmodifiers", *keys)
 
     def accel(self, keysym):
         """Alt+letter. xdotool would map a missing letter onto a spare key
@@ -432,6 +429,8 @@ class Session:
         if getattr(self, "layout", "us") != layout:
             self.x(["setxkbmap", "-display", self.display, layout])
             self.layout = layout
+            # The program takes up the new map from an event of its own;
+            # nothing on screen tells when.
             time.sleep(0.5)
         self.xdo("key", "--clearmodifiers", "alt+" + keysym)
 
@@ -444,13 +443,18 @@ class Session:
         except subprocess.TimeoutExpired:
             raise Failure("tavelo still runs %.1f s later" % timeout)
 
+    def activate(self, wid, timeout=5):
+        """Raises and focuses a window and waits until it has the keyboard."""
+        self.x(["xdotool", "windowactivate", "--sync", str(wid)], check_rc=False, timeout=10)
+        wait_until(lambda: self.x(["xdotool", "getwindowfocus"], check_rc=False).strip() == str(wid),
+                   timeout, "the keyboard focus on window %d" % wid, interval=0.05)
+
     def close_by_window_manager(self, timeout):
         """Alt+F4 through the window manager; returns the exit code, or None.
         The window manager needs the window focused, so a key that arrives
         before that is asked again."""
         for attempt in range(3):
-            self.x(["xdotool", "windowactivate", "--sync", str(self.window)], check_rc=False)
-            time.sleep(0.2)
+            self.activate(self.window)
             self.xdo("key", "alt+F4")
             try:
                 return self.wait_exit(timeout)
@@ -461,8 +465,7 @@ class Session:
     def dismiss_box(self, box, timeout=10):
         """Presses OK on an error box (Return with the box focused) and waits
         until it is gone."""
-        self.x(["xdotool", "windowactivate", "--sync", str(box)], check_rc=False, timeout=10)
-        time.sleep(0.2)
+        self.activate(box)
         self.xdo("key", "Return")
         wait_until(lambda: box not in self.windows(), timeout, "the error box to close")
 

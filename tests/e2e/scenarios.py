@@ -43,10 +43,24 @@ def standard_disc(session, name="disc", **kw):
 
 
 def start(session, disc, **kw):
+    """Starts tavelo on a disc of two albums and waits until their songs,
+    added in one go right after the window shows, are in the catalogue."""
     session.start(disc, **kw)
     session.main_window()
-    # The songs are added right after the window shows; let that settle.
-    time.sleep(0.7)
+    wait_until(lambda: songs_in(session.shot(), 2), 5, "expand buttons on both albums (songs added)")
+
+
+def until_checked(session, checks, timeout=5):
+    """Runs checks(shot) on fresh screenshots until they pass; after timeout
+    seconds its last failure stands."""
+    end = time.monotonic() + timeout
+    while True:
+        try:
+            return checks(session.shot())
+        except Failure:
+            if time.monotonic() >= end:
+                raise
+        time.sleep(0.1)
 
 
 # ---------------------------------------------------------------- what is seen
@@ -157,6 +171,12 @@ def row_y(band):
     return (band[0] + band[1]) // 2
 
 
+def songs_in(shot, albums):
+    """The catalogue lists `albums` albums, each with an expand button."""
+    rows = tree_rows(shot)
+    return len(rows) == albums and all(row_has_arrow(shot, b) for b in rows)
+
+
 # ---------------------------------------------------------------- scenarios
 
 def scenario_startup(s):
@@ -182,12 +202,7 @@ def scenario_startup(s):
     # in and the albums get expand buttons.
     rows = wait_until(lambda: (lambda r: r if len(r) == 2 else None)(tree_rows(s.shot())), 5,
                       "two album rows in the catalogue")
-
-    def songs_in():
-        shot = s.shot()
-        rows = tree_rows(shot)
-        return len(rows) == 2 and all(row_has_arrow(shot, b) for b in rows)
-    wait_until(songs_in, 3, "expand buttons on both albums (songs added)")
+    wait_until(lambda: songs_in(s.shot(), 2), 3, "expand buttons on both albums (songs added)")
     s.click(ARROW_X, row_y(rows[0]))
     wait_until(lambda: len(tree_rows(s.shot())) == 4, 5, "album A opened to its two songs")
     rows = tree_rows(s.shot())
@@ -204,7 +219,8 @@ def scenario_menu(s):
     def opened(n, shot):
         if n == 1:
             check(all(visible(shot, r) for r in (BUTTON1, BUTTON2, BUTTON3)), "slide controls not shown")
-            check(not visible(shot, BUTTON4) or visible(shot, BUTTON1), "player buttons shown on the slides page")
+            # The player buttons lie under the slide controls but start 4 pixels further left.
+            check(all(near(shot.px(10, y), SKY_BLUE, 12) for y in (324, 348)), "player buttons shown on the slides page")
             check_picture(shot, IMAGE1, red, RED, "slides page")
         elif n in (2, 4, 6):
             lines, bg = text_lines(shot, RICHEDIT2)
@@ -233,20 +249,17 @@ def scenario_menu(s):
         log("section", n)
         s.click_widget(BITBTN[n])
         expect_menu(s, n)
-        time.sleep(0.3)
-        opened(n, s.shot())
+        until_checked(s, lambda shot: opened(n, shot))
         s.click_widget(BITBTN[n])
         expect_menu(s, None)
-        time.sleep(0.3)
-        closed(n, s.shot())
+        until_checked(s, lambda shot: closed(n, shot))
 
     # From one open page straight to another: Help gives way to Disc.
     s.click_widget(BITBTN[6])
     expect_menu(s, 6)
     s.click_widget(BITBTN[4])
     expect_menu(s, 4)
-    time.sleep(0.3)
-    opened(4, s.shot())
+    until_checked(s, lambda shot: opened(4, shot))
     check(s.alive(), "tavelo ended")
 
 
@@ -260,8 +273,8 @@ def scenario_slides(s):
                            (BUTTON1, RED), (BUTTON1, BLUE)):
         s.click_widget(button)
         wait_colour(s, MID, colour, "slide %s after %s" % (colour, "next" if button == BUTTON2 else "previous"))
-        time.sleep(0.15)
-        check_picture(s.shot(), IMAGE1, shown[colour], colour, "slide %s" % (colour,), covered=[active_button(1)])
+        until_checked(s, lambda shot: check_picture(shot, IMAGE1, shown[colour], colour, "slide %s" % (colour,),
+                                                    covered=[active_button(1)]))
 
     # The automatic show: from slide 3 it goes to 1, then 2, about every 4 s.
     s.click_widget(BUTTON3)
@@ -284,16 +297,13 @@ def scenario_slides(s):
     s.click_widget(BITBTN[5])
     expect_menu(s, 5)
     wait_colour(s, MID, MAGENTA, "the player picture")
+    # Longer than the show's period: watching that no change comes.
     end = time.monotonic() + 5.5
     while time.monotonic() < end:
         c = s.shot().px(*MID)
         check(near(c, MAGENTA), "the show went on after the player page opened: %s" % (c,))
         time.sleep(0.3)
     check(s.alive(), "tavelo ended")
-
-
-def launched_songs(s):
-    return [(cwd, args) for cwd, args in s.launches_seen()]
 
 
 def expect_launch(s, count, disc, album, song, timeout=8):
@@ -351,7 +361,7 @@ def scenario_songs(s):
 
     # Clicking an album does nothing.
     s.click(song_x - 24, row_y(rows[0]))
-    time.sleep(1)
+    time.sleep(1)  # watching that no launch and no box comes
     check(not s.launches_seen() and not s.boxes(), "clicking an album launched or reported something")
 
     s.click(song_x, row_y(rows[1]))
@@ -368,7 +378,7 @@ def scenario_songs(s):
     check(len(box) == 1, "%d error boxes, expected one" % len(box))
     expect_launch(s, 3, disc, "ALBUM B", "3 THREE")
     s.dismiss_box(box[0])
-    time.sleep(1.5)
+    time.sleep(1.5)  # watching that no second box comes
     check(not s.boxes(), "another error box came up after OK")
     check(s.alive(), "tavelo ended after the error box")
     check(text_lines(s.shot(), RICHEDIT2)[0] == 5, "lyrics view changed by the failed load")
@@ -395,12 +405,12 @@ def scenario_errors(s):
         seen.update(found)
         return found
     boxes = wait_until(a_box, 30, "the start-up error box")
-    time.sleep(1)
+    time.sleep(1)  # watching that no second box comes
     a_box()
     check(len(seen) == 1, "%d error boxes at start, expected one" % len(seen))
     s.dismiss_box(boxes[0])
     s.main_window()
-    time.sleep(1.5)
+    time.sleep(1.5)  # watching that no other box comes
     check(not s.boxes(), "another error box came up")
 
     # A working window: the pages open and the menu highlights.
@@ -413,8 +423,7 @@ def scenario_errors(s):
     check(text_lines(s.shot(), RICHEDIT2)[0] == 1, "help text not shown")
     s.click_widget(BITBTN[3])
     expect_menu(s, 3)
-    time.sleep(0.3)
-    check_picture(s.shot(), IMAGE2, IN_IMAGE2[(640, 480)], YELLOW, "group photo")
+    until_checked(s, lambda shot: check_picture(shot, IMAGE2, IN_IMAGE2[(640, 480)], YELLOW, "group photo"))
     s.click_widget(BITBTN[7])
     check(s.wait_exit(10) == 0, "exit code not 0")
 
@@ -428,12 +437,13 @@ def scenario_exit(s):
     clicked = time.monotonic()
     s.click_widget(BITBTN[7])
     # During the one-second pause the screen already shows the reset menu.
-    time.sleep(0.15)
-    during = s.shot()
+    def reset(during):
+        check(menu_state(during) == {n: (False, False) for n in range(1, 7)},
+              "menu during the exit pause is %s, expected nothing highlighted" % menu_state(during))
+        check(not any(visible(during, r) for r in (BUTTON1, BUTTON2, BUTTON3)),
+              "slide controls shown during the exit pause")
+    until_checked(s, reset, timeout=0.6)
     check(s.alive() and time.monotonic() - clicked < 0.9, "the pause ended before the screenshot")
-    check(menu_state(during) == {n: (False, False) for n in range(1, 7)},
-          "menu during the exit pause is %s, expected nothing highlighted" % menu_state(during))
-    check(not any(visible(during, r) for r in (BUTTON1, BUTTON2, BUTTON3)), "slide controls shown during the exit pause")
     code = s.wait_exit(10)
     took = time.monotonic() - clicked
     log("exit button: code", code, "after %.2f s" % took)
@@ -444,7 +454,7 @@ def scenario_exit(s):
     start(s, disc)
     s.click_widget(BITBTN[6])
     expect_menu(s, 6)
-    s.x(["xdotool", "windowactivate", "--sync", str(s.window)], check_rc=False)
+    s.activate(s.window)
     asked = time.monotonic()
     s.xdo("key", "alt+F4")
     code = s.wait_exit(10)
@@ -522,13 +532,12 @@ def scenario_readonly(s):
         s.click_widget(BITBTN[n])
         expect_menu(s, n)
         if n == 1:
-            for b in (BUTTON2, BUTTON2, BUTTON1):
+            for b, colour in ((BUTTON2, GREEN), (BUTTON2, BLUE), (BUTTON1, GREEN)):
                 s.click_widget(b)
-                time.sleep(0.4)
+                wait_colour(s, MID, colour, "slide %s" % (colour,))
         if n == 5:
             s.click_widget(BUTTON4)
             s.click_widget(BUTTON5)
-            time.sleep(0.5)
     rows = tree_rows(s.shot())
     s.click(ARROW_X, row_y(rows[0]))
     wait_until(lambda: len(tree_rows(s.shot())) == 4, 5, "album A opened")
@@ -539,18 +548,17 @@ def scenario_readonly(s):
     s.click(song_x, row_y(rows[2]))
     expect_launch(s, 2, disc, "ALBUM A", "2 TWO")
     # Renaming the selected song in place changes the label only.
-    time.sleep(1.0)
+    time.sleep(1.0)  # past the double-click interval: the next click is a single one
     s.click(song_x, row_y(rows[2]))
-    time.sleep(1.0)
+    # The editor covers the label only: the row's selection colour leaves its right part.
+    wait_until(lambda: near(s.shot().px(TREEVIEW1[0] + 180, row_y(rows[2])), SKY_BLUE, 12), 5, "the label editor")
     s.key("ctrl+a")
     s.xdo("type", "--delay", "30", "RENAMED")
     s.key("Return")
-    time.sleep(1.0)
-    for box in s.boxes():
-        s.dismiss_box(box)
-    time.sleep(0.5)
-    for box in s.boxes():
-        s.dismiss_box(box)
+    # The new label names no lyrics and no song: one box each, the second
+    # once the first is closed.
+    for what in ("the missing lyrics", "the missing song"):
+        s.dismiss_box(wait_until(s.boxes, 8, "the error box for " + what)[0])
     check(s.alive(), "tavelo ended")
     s.click_widget(BITBTN[7])
     check(s.wait_exit(10) == 0, "exit code not 0")
@@ -590,8 +598,12 @@ def scenario_resilience(s):
     s.click_widget(BUTTON3)
     began = time.monotonic()
     boxes, colours = 0, []
+
+    def damaged_seen():
+        return any(not near(c, RED) and not near(c, SKY_BLUE, 12) for c in colours)
     # A full round of the show over every picture, and back to the first.
-    while time.monotonic() - began < count * 4 + 3:
+    round_done = False
+    while not round_done and time.monotonic() - began < count * 4 + 11:
         check(s.alive(), "tavelo ended with code %s during the show" % s.app.poll())
         for box in s.boxes():
             boxes += 1
@@ -599,13 +611,12 @@ def scenario_resilience(s):
         c = s.shot().px(*MID)
         if not colours or colours[-1] != c:
             colours.append(c)
+        round_done = near(c, RED) and damaged_seen()
         time.sleep(0.3)
-    log("error boxes", boxes, "colours seen", len(colours))
+    log("error boxes", boxes, "colours seen", len(colours), "round done after %.1f s" % (time.monotonic() - began))
     check(boxes >= 3, "only %d error boxes for the empty, text and marker-only files" % boxes)
-    check(any(not near(c, RED) and not near(c, SKY_BLUE, 12) for c in colours),
-          "the damaged pictures were not shown")
-    # Round complete: the good first picture is shown again.
-    wait_colour(s, MID, RED, "the first picture again after a full round", timeout=8)
+    check(damaged_seen(), "the damaged pictures were not shown")
+    check(round_done, "the first picture did not come back after a full round")
     for box in s.boxes():
         s.dismiss_box(box)
     s.click_widget(BUTTON3)
@@ -623,7 +634,7 @@ def scenario_demo(s):
     wid = s.main_window()
     _, _, w, h, _ = s.geometry(wid)
     check((w, h) == CLIENT_SIZE, "client area is %dx%d, expected 688x449" % (w, h))
-    time.sleep(0.5)
+    time.sleep(0.5)  # watching that no box comes
     check(not s.boxes(), "the demo disc raised an error box")
     # The first slide is 640x480: its rectangle is not the window's sky blue.
     middle = (IMAGE1[0] + IMAGE1[2] // 2, IMAGE1[1] + IMAGE1[3] // 2)
@@ -683,14 +694,13 @@ def scenario_highdpi(s):
     # The window's icon travels inside the program.
     icon = s.x(["xprop", "-id", str(wid), "_NET_WM_ICON"], check_rc=False)
     check("Icon (16 x 16)" in icon, "the window has no 16 x 16 icon: %s" % icon[:80])
-    time.sleep(0.7)
 
     # The captions keep a margin inside their buttons, highlighted or not.
-    shot = s.shot()
-    for n in range(1, 8):
-        m = caption_margins(shot, BITBTN[n], scale)
-        log("caption", n, "margins", m)
-        check(m is not None and min(m) >= 3 * scale, "caption of button %d: margins %s in screen pixels" % (n, m))
+    def margins(shot):
+        for n in range(1, 8):
+            m = caption_margins(shot, BITBTN[n], scale)
+            check(m is not None and min(m) >= 3 * scale, "caption of button %d: margins %s in screen pixels" % (n, m))
+    until_checked(s, margins)
     for n in (2, 3):
         s.click(*(v * scale for v in centre(BITBTN[n])))
         wait_until(lambda: caption_blue(s.shot(), n, scale), 5, "button %d highlighted" % n)
@@ -718,14 +728,15 @@ def scenario_highdpi(s):
     # The lyrics view covers the slide; its border shows none of it.
     s.click(*(v * scale for v in centre(BITBTN[2])))
     wait_until(lambda: caption_blue(s.shot(), 2, scale), 5, "the lyrics page")
-    time.sleep(0.3)
-    shot = s.shot()
     ex, _, ew, _ = (v * scale for v in RICHEDIT2)
-    for xx in list(range(ex, ex + 3 * scale)) + list(range(ex + ew - 3 * scale, ex + ew)):
-        for yy in range(by, by + 400, 7):
-            c = shot.px(xx, yy)
-            check(not near(c, (0, 0, 0), 60) and not near(c, (255, 255, 255), 8),
-                  "the slide shows beside the lyrics view at (%d, %d): %s" % (xx, yy, c))
+
+    def covered(shot):
+        for xx in list(range(ex, ex + 3 * scale)) + list(range(ex + ew - 3 * scale, ex + ew)):
+            for yy in range(by, by + 400, 7):
+                c = shot.px(xx, yy)
+                check(not near(c, (0, 0, 0), 60) and not near(c, (255, 255, 255), 8),
+                      "the slide shows beside the lyrics view at (%d, %d): %s" % (xx, yy, c))
+    until_checked(s, covered)
     s.click(*(v * scale for v in centre(BITBTN[7])))
     check(s.wait_exit(10) == 0, "exit code not 0")
 

@@ -13,14 +13,12 @@ namespace tavelo::test {
 
 namespace {
 
-void WriteFile(const QString& path, const QByteArray& text, bool executable = false)
+void WriteFile(const QString& path, const QByteArray& text)
 {
     QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
         throw std::runtime_error("cannot write " + path.toStdString());
-    if (executable)
-        f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
 }
 
 }  // namespace
@@ -30,11 +28,11 @@ XdgTree::XdgTree() : dir_(QDir::tempPath() + QStringLiteral("/tavelo-xdg-XXXXXX"
     if (!dir_.isValid())
         throw std::runtime_error("cannot make the XDG tree");
     const QString root = dir_.path();
-    // The root goes into shell scripts and Exec lines unquoted-safe.
+    // The root goes into Exec lines unquoted.
     if (!QRegularExpression(QStringLiteral("^[A-Za-z0-9/._-]+$")).match(root).hasMatch())
         throw std::runtime_error("temporary folder name needs quoting: " + root.toStdString());
 
-    for (const char* sub : {"data/applications", "share", "config", "config-dirs", "cache", "launches", "bin"})
+    for (const char* sub : {"data/applications", "share", "config", "config-dirs", "cache", "launches"})
         QDir().mkpath(root + QLatin1Char('/') + QLatin1String(sub));
     // Only the system's MIME database is borrowed, so content types are real
     // while no installed application can answer.
@@ -42,22 +40,19 @@ XdgTree::XdgTree() : dir_(QDir::tempPath() + QStringLiteral("/tavelo-xdg-XXXXXX"
         throw std::runtime_error("cannot link the MIME database");
 
     const QByteArray r = root.toUtf8();
-    WriteFile(root + QStringLiteral("/bin/recorder"),
-              "#!/bin/sh\n"
-              "# Records one launch: the folder, then each argument, NUL-terminated.\n"
-              "t='" + r + "/launches/.'$$\n"
-              "{ printf '%s\\0' \"$(pwd -P)\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } > \"$t\"\n"
-              "mv \"$t\" '" + r + "/launches/'\"$(date +%s%N).$$\"\n"
-              "if [ -e '" + r + "/linger' ]; then sleep 3; fi\n",
-              true);
+    // The recorder lives in the source tree; its path is one quoted argument
+    // of the Exec lines, so it must not need escaping inside the quotes.
+    const QByteArray recorder = TAVELO_RECORDER;
+    if (recorder.contains('"') || recorder.contains('`') || recorder.contains('$') || recorder.contains('\\') ||
+        recorder.contains('%') || recorder.contains('\n'))
+        throw std::runtime_error("recorder path needs escaping: " + recorder.toStdString());
+    const QByteArray exec = "Exec=/bin/sh \"" + recorder + "\" " + r + "/launches %F\n";
 
     WriteFile(root + QStringLiteral("/data/applications/tavelo-recorder.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Recorder\n"
-              "Exec=" + r + "/bin/recorder %F\n"
+              "[Desktop Entry]\nType=Application\nName=Recorder\n" + exec +
               "MimeType=audio/mpeg;application/x-ms-dos-executable;\n");
     WriteFile(root + QStringLiteral("/data/applications/tavelo-broken.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Broken\n"
-              "Exec=" + r + "/bin/recorder %F\n"
+              "[Desktop Entry]\nType=Application\nName=Broken\n" + exec +
               // GIO finds out only what fails before the program itself runs:
               // here, entering its working folder.
               "Path=" + r + "/no-such-folder\n"
@@ -116,7 +111,7 @@ QProcessEnvironment XdgTree::ApplyTo(QProcessEnvironment env) const
     return env;
 }
 
-QString XdgTree::LingerFlag() const { return dir_.path() + QStringLiteral("/linger"); }
+QString XdgTree::LingerFlag() const { return dir_.path() + QStringLiteral("/launches/.linger"); }
 
 void XdgTree::ClearLaunches() const
 {
