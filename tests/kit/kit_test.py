@@ -207,14 +207,14 @@ def prepare_listener(root, iso):
     envs = os.path.join(home, "envs")
     for sub in ("launches", "envs", "runtime", ".config", ".local/share/applications", ".cache"):
         os.makedirs(os.path.join(home, sub), exist_ok=True)
-    # One file per launch: the working folder and the arguments, each ended
-    # by NUL (the format the whole-program tests read); the environment apart.
+    # The tests' one recorder (tests/recorder.sh) records each launch; the
+    # listener's environment is kept apart, to see what the players inherit.
+    shutil.copy(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "recorder.sh"),
+                os.path.join(home, "recorder.sh"))
     write(os.path.join(home, "recorder"),
           "#!/bin/sh\n"
           "env > /home/listener/envs/$$\n"
-          "t=/home/listener/launches/.$$\n"
-          "{ printf '%s\\0' \"$(pwd -P)\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } > \"$t\"\n"
-          "mv \"$t\" /home/listener/launches/$$\n")
+          "exec sh /home/listener/recorder.sh /home/listener/launches \"$@\"\n")
     os.chmod(os.path.join(home, "recorder"), 0o755)
     write(os.path.join(home, ".local/share/applications/recorder.desktop"),
           "[Desktop Entry]\nType=Application\nName=Recorder\nExec=/home/listener/recorder %F\nMimeType=audio/mpeg;\n")
