@@ -161,18 +161,156 @@ void Sanitize(QString& s)
     s.truncate(out);
 }
 
+QTextBlockFormat BlockFormatFor(Align align)
+{
+    QTextBlockFormat f;
+    switch (align) {
+    case kAlignLeft: f.setAlignment(Qt::AlignLeft); break;
+    case kAlignCenter: f.setAlignment(Qt::AlignHCenter); break;
+    case kAlignRight: f.setAlignment(Qt::AlignRight); break;
+    case kAlignJustify: f.setAlignment(Qt::AlignJustify); break;
+    case kAlignUnstated: break;
+    }
+    return f;
+}
+
+// Hands the text to the document in as few edits as it can, since every edit
+// costs the document a walk of its structures whatever its length. A
+// paragraph is gathered until its mark, where its alignment is known, so its
+// block is made with its format in one step; text of one format goes in as
+// one insertion, across paragraph breaks too when the new paragraph starts
+// with that format and is aligned as the one before.
+class DocumentWriter {
+public:
+    explicit DocumentWriter(QTextDocument* doc) : cursor_(doc) {}
+
+    QTextCursor& Cursor() { return cursor_; }
+
+    void Add(const QString& text, const QTextCharFormat& format)
+    {
+        if (!spans_.empty() && spans_.back().format == format)
+            spans_.back().length += text.size();
+        else
+            spans_.push_back({text.size(), format});
+        para_ += text;
+        if (para_.size() >= kPieceBytes) {
+            // A huge paragraph goes in piece by piece; its block is made
+            // now and formatted at its end.
+            if (!blockMade_)
+                MakeBlock(kAlignUnstated);
+            Place(blockAlign_);
+        }
+    }
+
+    // The paragraph mark: the paragraph gets align; the next one, once
+    // something follows, opens with breakFormat.
+    void EndParagraph(Align align, const QTextCharFormat& breakFormat)
+    {
+        Place(align);
+        blockMade_ = false;
+        breakFormat_ = breakFormat;
+    }
+
+    // The end of the document. A break not followed by anything opens no
+    // empty last paragraph.
+    void Finish(Align align)
+    {
+        if (blockMade_ || !spans_.empty())
+            Place(align);
+        FlushStream();
+    }
+
+private:
+    struct Span {
+        qsizetype length;
+        QTextCharFormat format;
+    };
+
+    // Makes or formats the gathered paragraph's block, then streams its text.
+    void Place(Align align)
+    {
+        std::size_t first = 0;
+        if (!blockMade_) {
+            if (align == blockAlign_ && (spans_.empty() || spans_.front().format == breakFormat_)) {
+                // The break goes in with the text after it: a block made
+                // inside an insertion takes the format of the one before.
+                const qsizetype n = spans_.empty() ? 0 : spans_.front().length;
+                Stream(QStringView(para_).first(n), breakFormat_, true);
+                first = 1;
+            } else {
+                MakeBlock(align);
+            }
+            blockMade_ = true;
+        } else if (align != blockAlign_) {
+            FlushStream();
+            cursor_.setBlockFormat(BlockFormatFor(align));
+            blockAlign_ = align;
+        }
+        qsizetype at = first == 1 && !spans_.empty() ? spans_.front().length : 0;
+        for (std::size_t i = first; i < spans_.size(); ++i) {
+            Stream(QStringView(para_).sliced(at, spans_[i].length), spans_[i].format, false);
+            at += spans_[i].length;
+        }
+        spans_.clear();
+        para_.resize(0);
+    }
+
+    void MakeBlock(Align align)
+    {
+        FlushStream();
+        cursor_.insertBlock(BlockFormatFor(align), breakFormat_);
+        blockAlign_ = align;
+        blockMade_ = true;
+    }
+
+    void Stream(QStringView text, const QTextCharFormat& format, bool breakFirst)
+    {
+        if (!pending_.isEmpty() && !(pendingFormat_ == format))
+            FlushStream();
+        if (pending_.isEmpty())
+            pendingFormat_ = format;
+        if (breakFirst)
+            pending_ += u'\n';
+        pending_ += text;
+        if (pending_.size() >= kPieceBytes)
+            FlushStream();
+    }
+
+    void FlushStream()
+    {
+        if (pending_.isEmpty())
+            return;
+        cursor_.insertText(pending_, pendingFormat_);
+        pending_.resize(0);
+    }
+
+    QTextCursor cursor_;
+    // The paragraph being gathered: its text and its runs' formats.
+    QString para_;
+    std::vector<Span> spans_;
+    // Whether its block exists (the document's first block does).
+    bool blockMade_ = true;
+    QTextCharFormat breakFormat_;
+    // The alignment of the document's last block, where text goes in.
+    Align blockAlign_ = kAlignUnstated;
+    // Text handed over but not yet inserted, all in one format.
+    QString pending_;
+    QTextCharFormat pendingFormat_;
+};
+
 class Reader {
 public:
     Reader(QByteArrayView src, QTextDocument* doc)
-        : p_(src.data()), end_(src.data() + src.size()), cursor_(doc)
+        : p_(src.data()), end_(src.data() + src.size()), out_(doc)
     {
     }
 
     void Run()
     {
-        cursor_.beginEditBlock();
-        cursor_.setBlockFormat(QTextBlockFormat());
-        cursor_.setBlockCharFormat(QTextCharFormat());
+        QTextCursor& cursor = out_.Cursor();
+        cursor.beginEditBlock();
+        cursor.setBlockFormat(QTextBlockFormat());
+        cursor.setBlockCharFormat(QTextCharFormat());
         while (p_ < end_ && !done_) {
             const char c = *p_++;
             switch (c) {
@@ -195,7 +333,7 @@ public:
         }
         if (!done_)
             Finish(cur_.align);
-        cursor_.endEditBlock();
+        cursor.endEditBlock();
     }
 
 private:
@@ -514,19 +652,9 @@ private:
         if (run_.isEmpty())
             return;
         Sanitize(run_);
-        if (!run_.isEmpty()) {
-            BreakIfPending();
-            cursor_.insertText(run_, CachedFormat(runProps_));
-        }
-        run_.clear();
-    }
-
-    void BreakIfPending()
-    {
-        if (!breakPending_)
-            return;
-        cursor_.insertBlock(QTextBlockFormat(), breakFormat_);
-        breakPending_ = false;
+        if (!run_.isEmpty())
+            out_.Add(run_, CachedFormat(runProps_));
+        run_.resize(0);
     }
 
     // The paragraph mark gives the paragraph its alignment. The new paragraph
@@ -538,18 +666,14 @@ private:
             return;
         FlushBytes(true);
         FlushRun();
-        BreakIfPending();
-        cursor_.setBlockFormat(BlockFormat(cur_.align));
-        breakPending_ = true;
-        breakFormat_ = CachedFormat(cur_.chr);
+        out_.EndParagraph(cur_.align, CachedFormat(cur_.chr));
     }
 
     void Finish(Align align)
     {
         FlushBytes(true);
         FlushRun();
-        if (!breakPending_)
-            cursor_.setBlockFormat(BlockFormat(align));
+        out_.Finish(align);
         done_ = true;
     }
 
@@ -665,22 +789,9 @@ private:
         return f;
     }
 
-    static QTextBlockFormat BlockFormat(Align align)
-    {
-        QTextBlockFormat f;
-        switch (align) {
-        case kAlignLeft: f.setAlignment(Qt::AlignLeft); break;
-        case kAlignCenter: f.setAlignment(Qt::AlignHCenter); break;
-        case kAlignRight: f.setAlignment(Qt::AlignRight); break;
-        case kAlignJustify: f.setAlignment(Qt::AlignJustify); break;
-        case kAlignUnstated: break;
-        }
-        return f;
-    }
-
     const char* p_;
     const char* end_;
-    QTextCursor cursor_;
+    DocumentWriter out_;
     bool done_ = false;
 
     State cur_;
@@ -709,8 +820,6 @@ private:
     QByteArray bytes_;
     int bytesCodePage_ = kCyrillicCodePage;
     QString run_;
-    bool breakPending_ = false;
-    QTextCharFormat breakFormat_;
 };
 
 }  // namespace
