@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -362,6 +363,7 @@ private:
         }
         cur_ = stack_.back();
         stack_.pop_back();
+        chrChanged_ = true;
     }
 
     void ControlSequence()
@@ -502,6 +504,7 @@ private:
         }
 
         CharProps& chr = cur_.chr;
+        chrChanged_ = true;
         switch (w) {
         case Word::Par: Par(); break;
         case Word::Line: Char(u'\u2028'); break;
@@ -598,13 +601,8 @@ private:
         if (static_cast<unsigned char>(c) < 0x20)
             return;
         StartRun();
-        const int cp = CachedCodePage(cur_.chr.font);
-        if (cp != bytesCodePage_) {
-            FlushBytes(true);
-            bytesCodePage_ = cp;
-        }
-        bytes_ += c;
-        if (bytes_.size() >= kPieceBytes) {
+        bytes_.push_back(c);
+        if (static_cast<qsizetype>(bytes_.size()) >= kPieceBytes) {
             FlushBytes(false);
             FlushRun();
         }
@@ -622,29 +620,41 @@ private:
     }
 
     // Text about to be added: if it is formatted differently from the run
-    // being gathered, that run goes to the document first.
+    // being gathered, that run goes to the document first; bytes in another
+    // code page are decoded first. Only looked at after the formatting or the
+    // tables may have changed, as this runs for every byte of text.
     void StartRun()
     {
-        if (cur_.chr == runProps_)
+        if (!chrChanged_)
             return;
-        FlushBytes(true);
-        FlushRun();
-        runProps_ = cur_.chr;
+        chrChanged_ = false;
+        if (!(cur_.chr == runProps_)) {
+            FlushBytes(true);
+            FlushRun();
+            runProps_ = cur_.chr;
+        }
+        const int cp = CachedCodePage(cur_.chr.font);
+        if (cp != bytesCodePage_) {
+            FlushBytes(true);
+            bytesCodePage_ = cp;
+        }
     }
 
     void FlushBytes(bool final)
     {
-        if (bytes_.isEmpty())
+        if (bytes_.empty())
             return;
         const bool ascii = std::all_of(bytes_.cbegin(), bytes_.cend(),
                                        [](char b) { return static_cast<unsigned char>(b) < 0x80; });
         CodePageDecoder* decoder = ascii ? nullptr : DecoderFor(bytesCodePage_);
         if (decoder == nullptr) {
-            run_ += QLatin1StringView(bytes_);
+            run_ += QLatin1StringView(bytes_.data(), static_cast<qsizetype>(bytes_.size()));
             bytes_.clear();
             return;
         }
-        bytes_.remove(0, decoder->Decode(bytes_, run_, final));
+        const qsizetype used =
+            decoder->Decode(QByteArrayView(bytes_.data(), static_cast<qsizetype>(bytes_.size())), run_, final);
+        bytes_.erase(0, static_cast<std::size_t>(used));
     }
 
     void FlushRun()
@@ -737,6 +747,7 @@ private:
     void Forget()
     {
         codePageKnown_ = false;
+        chrChanged_ = true;
         formats_.clear();
     }
 
@@ -817,7 +828,8 @@ private:
     std::vector<std::pair<CharProps, QTextCharFormat>> formats_;
 
     CharProps runProps_;
-    QByteArray bytes_;
+    bool chrChanged_ = true;  // cur_.chr or the tables may differ from what StartRun last saw
+    std::string bytes_;
     int bytesCodePage_ = kCyrillicCodePage;
     QString run_;
 };
