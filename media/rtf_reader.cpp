@@ -134,12 +134,25 @@ int HexValue(char c)
 
 // Characters the document model would take as structure, or that make no
 // sense as shown text, are kept out of runs; lone surrogates become U+FFFD.
+bool NeedsSanitizing(char16_t c)
+{
+    if (c < 0x20)
+        return c != u'\t';
+    return c == 0x2029 || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC;
+}
+
 void Sanitize(QString& s)
 {
-    qsizetype out = 0;
-    QChar* d = s.data();
     const qsizetype n = s.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    const QChar* chars = s.constData();
+    qsizetype first = 0;
+    while (first < n && !NeedsSanitizing(chars[first].unicode()))
+        ++first;
+    if (first == n)
+        return;
+    QChar* d = s.data();
+    qsizetype out = first;
+    for (qsizetype i = first; i < n; ++i) {
         char16_t c = d[i].unicode();
         if (c < 0x20 && c != u'\t')
             continue;
@@ -602,9 +615,35 @@ private:
             return;
         StartRun();
         bytes_.push_back(c);
+        TakeMoreText();
         if (static_cast<qsizetype>(bytes_.size()) >= kPieceBytes) {
             FlushBytes(false);
             FlushRun();
+        }
+    }
+
+    // The text bytes and \'xx escapes that follow, up to anything else: they
+    // change neither the destination nor the formatting, so they need none of
+    // the checks above. Most of a document's bytes are taken here.
+    void TakeMoreText()
+    {
+        while (p_ < end_ && static_cast<qsizetype>(bytes_.size()) < kPieceBytes) {
+            const char c = *p_;
+            if (c == '\\') {
+                if (end_ - p_ < 4 || p_[1] != '\'')
+                    return;
+                const int hi = HexValue(p_[2]);
+                const int lo = HexValue(p_[3]);
+                if (hi < 0 || lo < 0 || hi < 2)  // broken, or a control character
+                    return;
+                bytes_.push_back(static_cast<char>(hi * 16 + lo));
+                p_ += 4;
+                continue;
+            }
+            if (c == '{' || c == '}' || static_cast<unsigned char>(c) < 0x20)
+                return;
+            bytes_.push_back(c);
+            ++p_;
         }
     }
 
