@@ -10,7 +10,6 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -906,13 +905,16 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
         }
         return end;
     };
-    const char* brace = begin;  // the next "{" at or after p, or nullptr
-    for (;;) {
-        if (brace != nullptr && brace < p)
-            brace = static_cast<const char*>(std::memchr(p, '{', static_cast<std::size_t>(end - p)));
-        const char* slash = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
-        if (brace != nullptr && (slash == nullptr || brace < slash)) {
-            p = brace + 1;
+    // One pass looking at every byte: in text made of \'xx escapes the
+    // marks are a few bytes apart, too close for a search call to pay.
+    while (p < end) {
+        const char c = *p;
+        if (c != '\\' && c != '{') {
+            ++p;
+            continue;
+        }
+        if (c == '{') {
+            const char* brace = p++;
             if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object")) {
                 const char* after = skipGroup(brace);
                 start += after - brace;  // not part of the paragraph's length
@@ -920,9 +922,6 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             }
             continue;
         }
-        if (slash == nullptr)
-            break;
-        p = slash;
         const char* mark = p++;
         if (p == end)
             break;
