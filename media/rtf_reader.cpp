@@ -10,6 +10,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -122,13 +123,13 @@ bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 int HexValue(char c)
 {
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    static constexpr auto kValues = [] {
+        std::array<std::int8_t, 256> v{};
+        for (int i = 0; i < 256; ++i)
+            v[i] = i >= '0' && i <= '9' ? i - '0' : i >= 'a' && i <= 'f' ? i - 'a' + 10 : i >= 'A' && i <= 'F' ? i - 'A' + 10 : -1;
+        return v;
+    }();
+    return kValues[static_cast<unsigned char>(c)];
 }
 
 // Characters the document model would take as structure, or that make no
@@ -927,6 +928,10 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             break;
         if (*p == '\r' || *p == '\n') {
             paragraphEnds(mark);
+            continue;
+        }
+        if (*p == '\'' && end - p >= 3 && HexValue(p[1]) >= 0 && HexValue(p[2]) >= 0) {
+            p += 3;  // an escaped byte, the commonest mark in text
             continue;
         }
         const char* word = p;
