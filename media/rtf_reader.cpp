@@ -189,11 +189,11 @@ QTextBlockFormat BlockFormatFor(Align align)
 }
 
 // Hands the text to the document in as few edits as it can, since every edit
-// costs the document a walk of its structures whatever its length. A
-// paragraph is gathered until its mark, where its alignment is known, so its
-// block is made with its format in one step; text of one format goes in as
-// one insertion, across paragraph breaks too when the new paragraph starts
-// with that format and is aligned as the one before.
+// costs the document a walk of its structures, whatever its length. Text is
+// gathered in pieces of up to kPieceBytes characters, paragraphs joined by
+// line breaks, and each piece goes in as one insertion in its commonest
+// format and alignment; only the runs and paragraphs that differ are then
+// formatted, each in one step.
 class DocumentWriter {
 public:
     explicit DocumentWriter(QTextDocument* doc) : cursor_(doc) {}
@@ -202,26 +202,24 @@ public:
 
     void Add(const QString& text, const QTextCharFormat& format)
     {
-        if (!spans_.empty() && spans_.back().format == format)
-            spans_.back().length += text.size();
+        OpenPendingParagraph();
+        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() &&
+            runs_.back().format == format)
+            runs_.back().length += text.size();
         else
-            spans_.push_back({text.size(), format});
-        para_ += text;
-        if (para_.size() >= kPieceBytes) {
-            // A huge paragraph goes in piece by piece; its block is made
-            // now and formatted at its end.
-            if (!blockMade_)
-                MakeBlock(kAlignUnstated);
-            Place(blockAlign_);
-        }
+            runs_.push_back({text_.size(), text.size(), format});
+        text_ += text;
+        if (text_.size() >= kPieceBytes)
+            Flush();
     }
 
     // The paragraph mark: the paragraph gets align; the next one, once
     // something follows, opens with breakFormat.
     void EndParagraph(Align align, const QTextCharFormat& breakFormat)
     {
-        Place(align);
-        blockMade_ = false;
+        OpenPendingParagraph();
+        SetCurrentAlign(align);
+        breakPending_ = true;
         breakFormat_ = breakFormat;
     }
 
@@ -229,87 +227,139 @@ public:
     // empty last paragraph.
     void Finish(Align align)
     {
-        if (blockMade_ || !spans_.empty())
-            Place(align);
-        FlushStream();
+        if (!breakPending_)
+            SetCurrentAlign(align);
+        Flush();
     }
 
 private:
-    struct Span {
+    struct Run {
+        qsizetype start;  // in text_
         qsizetype length;
         QTextCharFormat format;
     };
+    struct Break {
+        qsizetype at;  // of its line break in text_
+        QTextCharFormat format;  // of the paragraph mark
+        std::optional<Align> align;  // known at the paragraph's end
+    };
 
-    // Makes or formats the gathered paragraph's block, then streams its text.
-    void Place(Align align)
+    void OpenPendingParagraph()
     {
-        std::size_t first = 0;
-        if (!blockMade_) {
-            if (align == blockAlign_ && (spans_.empty() || spans_.front().format == breakFormat_)) {
-                // The break goes in with the text after it: a block made
-                // inside an insertion takes the format of the one before.
-                const qsizetype n = spans_.empty() ? 0 : spans_.front().length;
-                Stream(QStringView(para_).first(n), breakFormat_, true);
-                first = 1;
-            } else {
-                MakeBlock(align);
-            }
-            blockMade_ = true;
-        } else if (align != blockAlign_) {
-            FlushStream();
-            cursor_.setBlockFormat(BlockFormatFor(align));
-            blockAlign_ = align;
-        }
-        qsizetype at = first == 1 && !spans_.empty() ? spans_.front().length : 0;
-        for (std::size_t i = first; i < spans_.size(); ++i) {
-            Stream(QStringView(para_).sliced(at, spans_[i].length), spans_[i].format, false);
-            at += spans_[i].length;
-        }
-        spans_.clear();
-        para_.resize(0);
-    }
-
-    void MakeBlock(Align align)
-    {
-        FlushStream();
-        cursor_.insertBlock(BlockFormatFor(align), breakFormat_);
-        blockAlign_ = align;
-        blockMade_ = true;
-    }
-
-    void Stream(QStringView text, const QTextCharFormat& format, bool breakFirst)
-    {
-        if (!pending_.isEmpty() && !(pendingFormat_ == format))
-            FlushStream();
-        if (pending_.isEmpty())
-            pendingFormat_ = format;
-        if (breakFirst)
-            pending_ += u'\n';
-        pending_ += text;
-        if (pending_.size() >= kPieceBytes)
-            FlushStream();
-    }
-
-    void FlushStream()
-    {
-        if (pending_.isEmpty())
+        if (!breakPending_)
             return;
-        cursor_.insertText(pending_, pendingFormat_);
-        pending_.resize(0);
+        breaks_.push_back({text_.size(), breakFormat_, std::nullopt});
+        text_ += u'\n';
+        breakPending_ = false;
+    }
+
+    void SetCurrentAlign(Align align)
+    {
+        if (breaks_.empty())
+            firstAlign_ = align;
+        else
+            breaks_.back().align = align;
+    }
+
+    void Flush()
+    {
+        // The paragraph the piece starts in is already in the document,
+        // aligned blockAlign_; the ones it opens take the alignment the
+        // document's last block has when the text goes in.
+        if (!breaks_.empty()) {
+            const Align common = CommonAlign();
+            if (common != blockAlign_) {
+                cursor_.setBlockFormat(BlockFormatFor(common));
+                blockAlign_ = common;
+            }
+        }
+        const Align firstNow = blockAlign_;
+        const int start = cursor_.position();
+        if (!text_.isEmpty()) {
+            const QTextCharFormat common = CommonFormat();
+            cursor_.insertText(text_, common);
+            QTextCursor fix(cursor_.document());
+            const auto blockAt = [&](qsizetype at) { fix.setPosition(start + static_cast<int>(at)); };
+            if (firstAlign_ && *firstAlign_ != firstNow) {
+                blockAt(0);
+                fix.setBlockFormat(BlockFormatFor(*firstAlign_));
+            }
+            for (const Break& b : breaks_) {
+                if (b.align && *b.align != blockAlign_) {
+                    blockAt(b.at + 1);
+                    fix.setBlockFormat(BlockFormatFor(*b.align));
+                }
+                if (!(b.format == common)) {
+                    blockAt(b.at + 1);
+                    fix.setBlockCharFormat(b.format);
+                }
+            }
+            for (const Run& r : runs_) {
+                if (r.format == common)
+                    continue;
+                blockAt(r.start);
+                fix.setPosition(start + static_cast<int>(r.start + r.length), QTextCursor::KeepAnchor);
+                fix.setCharFormat(r.format);
+            }
+        } else if (firstAlign_ && *firstAlign_ != firstNow) {
+            cursor_.setBlockFormat(BlockFormatFor(*firstAlign_));
+        }
+        // What the document's last block is aligned as now.
+        if (!breaks_.empty())
+            blockAlign_ = breaks_.back().align.value_or(blockAlign_);
+        else if (firstAlign_)
+            blockAlign_ = *firstAlign_;
+        text_.resize(0);
+        runs_.clear();
+        breaks_.clear();
+        firstAlign_.reset();
+    }
+
+    // The alignment most of the piece's new paragraphs have.
+    Align CommonAlign() const
+    {
+        std::array<std::size_t, 5> count{};
+        for (const Break& b : breaks_)
+            ++count[b.align.value_or(blockAlign_)];
+        return static_cast<Align>(std::max_element(count.begin(), count.end()) - count.begin());
+    }
+
+    // The format most of the piece's runs and paragraph marks have, among
+    // the first few different ones (a document rarely has more).
+    QTextCharFormat CommonFormat() const
+    {
+        std::vector<std::pair<QTextCharFormat, std::size_t>> seen;
+        const auto count = [&](const QTextCharFormat& f) {
+            for (auto& [format, n] : seen)
+                if (format == f) {
+                    ++n;
+                    return;
+                }
+            if (seen.size() < 16)
+                seen.emplace_back(f, 1);
+        };
+        for (const Run& r : runs_)
+            count(r.format);
+        for (const Break& b : breaks_)
+            count(b.format);
+        if (seen.empty())
+            return QTextCharFormat();
+        return std::max_element(seen.begin(), seen.end(),
+                                [](const auto& a, const auto& b) { return a.second < b.second; })
+            ->first;
     }
 
     QTextCursor cursor_;
-    // The paragraph being gathered: its text and its runs' formats.
-    QString para_;
-    std::vector<Span> spans_;
-    // Whether its block exists (the document's first block does).
-    bool blockMade_ = true;
-    QTextCharFormat breakFormat_;
-    // The alignment of the document's last block, where text goes in.
+    // The document's last block: how it is aligned now.
     Align blockAlign_ = kAlignUnstated;
-    // Text handed over but not yet inserted, all in one format.
-    QString pending_;
-    QTextCharFormat pendingFormat_;
+    // The piece not yet in the document.
+    QString text_;
+    std::vector<Run> runs_;
+    std::vector<Break> breaks_;
+    std::optional<Align> firstAlign_;  // of the paragraph it starts in, once known
+    // A paragraph mark was read; the next paragraph opens when something follows.
+    bool breakPending_ = false;
+    QTextCharFormat breakFormat_;
 };
 
 class Reader {
