@@ -136,6 +136,8 @@ int HexValue(char c)
 // sense as shown text, are kept out of runs; lone surrogates become U+FFFD.
 bool NeedsSanitizing(char16_t c)
 {
+    if (c >= 0x20 && c < 0x2029)  // nearly every character
+        return false;
     if (c < 0x20)
         return c != u'\t';
     return c == 0x2029 || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC;
@@ -964,7 +966,12 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             ++p;
             continue;
         }
-        if (c == '{') {
+        // Escaped bytes, the commonest marks in text, one after another.
+        while (end - p >= 4 && p[0] == '\\' && p[1] == '\'' && HexValue(p[2]) >= 0 && HexValue(p[3]) >= 0)
+            p += 4;
+        if (p == end || (*p != '\\' && *p != '{'))
+            continue;
+        if (*p == '{') {
             const char* brace = p++;
             if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object")) {
                 const char* after = skipGroup(brace);
@@ -978,10 +985,6 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             break;
         if (*p == '\r' || *p == '\n') {
             paragraphEnds(mark);
-            continue;
-        }
-        if (*p == '\'' && end - p >= 3 && HexValue(p[1]) >= 0 && HexValue(p[2]) >= 0) {
-            p += 3;  // an escaped byte, the commonest mark in text
             continue;
         }
         const char* word = p;
