@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -666,10 +666,12 @@ private:
         if (static_cast<unsigned char>(c) < 0x20)
             return;
         StartRun();
-        bytes_.push_back(c);
+        bytes_[bytesSize_++] = c;
         TakeMoreText();
-        if (static_cast<qsizetype>(bytes_.size()) >= kPieceBytes) {
+        if (bytesSize_ >= kPieceBytes) {
             FlushBytes(false);
+            if (bytesSize_ >= kPieceBytes / 2)  // no split sequence is this long: take the bytes as they are
+                FlushBytes(true);
             FlushRun();
         }
     }
@@ -679,24 +681,29 @@ private:
     // the checks above. Most of a document's bytes are taken here.
     void TakeMoreText()
     {
-        while (p_ < end_ && static_cast<qsizetype>(bytes_.size()) < kPieceBytes) {
-            const char c = *p_;
+        const char* p = p_;
+        char* out = bytes_.get() + bytesSize_;
+        char* const full = bytes_.get() + kPieceBytes;
+        while (p < end_ && out < full) {
+            const char c = *p;
             if (c == '\\') {
-                if (end_ - p_ < 4 || p_[1] != '\'')
-                    return;
-                const int hi = HexValue(p_[2]);
-                const int lo = HexValue(p_[3]);
-                if (hi < 0 || lo < 0 || hi < 2)  // broken, or a control character
-                    return;
-                bytes_.push_back(static_cast<char>(hi * 16 + lo));
-                p_ += 4;
+                if (end_ - p < 4 || p[1] != '\'')
+                    break;
+                const int hi = HexValue(p[2]);
+                const int lo = HexValue(p[3]);
+                if (hi < 2 || lo < 0)  // broken, or a control character
+                    break;
+                *out++ = static_cast<char>(hi * 16 + lo);
+                p += 4;
                 continue;
             }
             if (c == '{' || c == '}' || static_cast<unsigned char>(c) < 0x20)
-                return;
-            bytes_.push_back(c);
-            ++p_;
+                break;
+            *out++ = c;
+            ++p;
         }
+        p_ = p;
+        bytesSize_ = out - bytes_.get();
     }
 
     void Char(char16_t c)
@@ -733,19 +740,20 @@ private:
 
     void FlushBytes(bool final)
     {
-        if (bytes_.empty())
+        if (bytesSize_ == 0)
             return;
-        const bool ascii = std::all_of(bytes_.cbegin(), bytes_.cend(),
+        const QByteArrayView bytes(bytes_.get(), bytesSize_);
+        const bool ascii = std::all_of(bytes.begin(), bytes.end(),
                                        [](char b) { return static_cast<unsigned char>(b) < 0x80; });
         CodePageDecoder* decoder = ascii ? nullptr : DecoderFor(bytesCodePage_);
         if (decoder == nullptr) {
-            run_ += QLatin1StringView(bytes_.data(), static_cast<qsizetype>(bytes_.size()));
-            bytes_.clear();
+            run_ += QLatin1StringView(bytes);
+            bytesSize_ = 0;
             return;
         }
-        const qsizetype used =
-            decoder->Decode(QByteArrayView(bytes_.data(), static_cast<qsizetype>(bytes_.size())), run_, final);
-        bytes_.erase(0, static_cast<std::size_t>(used));
+        const qsizetype used = decoder->Decode(bytes, run_, final);
+        std::memmove(bytes_.get(), bytes_.get() + used, static_cast<std::size_t>(bytesSize_ - used));
+        bytesSize_ -= used;
     }
 
     void FlushRun()
@@ -920,7 +928,9 @@ private:
 
     CharProps runProps_;
     bool chrChanged_ = true;  // cur_.chr or the tables may differ from what StartRun last saw
-    std::string bytes_;
+    // Text bytes not yet decoded; flushed whenever kPieceBytes are gathered.
+    std::unique_ptr<char[]> bytes_ = std::make_unique_for_overwrite<char[]>(kPieceBytes);
+    qsizetype bytesSize_ = 0;
     int bytesCodePage_ = kCyrillicCodePage;
     QString run_;
 };
