@@ -31,8 +31,8 @@ constexpr qsizetype kMaxFontNameBytes = 256;
 // Text is handed to the document in pieces of about this many bytes, so a
 // huge unbroken line does not need several whole copies of itself.
 constexpr qsizetype kPieceBytes = 256 * 1024;
-constexpr int kMaxHalfPoints = 3276;
-constexpr std::size_t kMaxCachedFormats = 64;  // 1638 pt, the largest size writers produce
+constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size writers produce
+constexpr std::size_t kMaxCachedFormats = 64;
 
 enum class Dest : std::uint8_t { Text, Skip, FontTable, ColorTable };
 
@@ -132,8 +132,6 @@ int HexValue(char c)
     return kValues[static_cast<unsigned char>(c)];
 }
 
-// Characters the document model would take as structure, or that make no
-// sense as shown text, are kept out of runs; lone surrogates become U+FFFD.
 bool NeedsSanitizing(char16_t c)
 {
     if (c >= 0x20 && c < 0x2029)  // nearly every character
@@ -143,6 +141,8 @@ bool NeedsSanitizing(char16_t c)
     return c == 0x2029 || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC;
 }
 
+// Characters the document model would take as structure, or that make no
+// sense as shown text, are kept out of runs; lone surrogates become U+FFFD.
 void Sanitize(QString& s)
 {
     const qsizetype n = s.size();
