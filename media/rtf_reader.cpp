@@ -10,8 +10,9 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -30,8 +31,8 @@ constexpr qsizetype kMaxFontNameBytes = 256;
 // Text is handed to the document in pieces of about this many bytes, so a
 // huge unbroken line does not need several whole copies of itself.
 constexpr qsizetype kPieceBytes = 256 * 1024;
-constexpr int kMaxHalfPoints = 3276;
-constexpr std::size_t kMaxCachedFormats = 64;  // 1638 pt, the largest size writers produce
+constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size writers produce
+constexpr std::size_t kMaxCachedFormats = 64;
 
 enum class Dest : std::uint8_t { Text, Skip, FontTable, ColorTable };
 
@@ -122,23 +123,38 @@ bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 int HexValue(char c)
 {
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    static constexpr auto kValues = [] {
+        std::array<std::int8_t, 256> v{};
+        for (int i = 0; i < 256; ++i)
+            v[i] = i >= '0' && i <= '9' ? i - '0' : i >= 'a' && i <= 'f' ? i - 'a' + 10 : i >= 'A' && i <= 'F' ? i - 'A' + 10 : -1;
+        return v;
+    }();
+    return kValues[static_cast<unsigned char>(c)];
+}
+
+bool NeedsSanitizing(char16_t c)
+{
+    if (c >= 0x20 && c < 0x2029)  // nearly every character
+        return false;
+    if (c < 0x20)
+        return c != u'\t';
+    return c == 0x2029 || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC;
 }
 
 // Characters the document model would take as structure, or that make no
 // sense as shown text, are kept out of runs; lone surrogates become U+FFFD.
 void Sanitize(QString& s)
 {
-    qsizetype out = 0;
-    QChar* d = s.data();
     const qsizetype n = s.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    const QChar* chars = s.constData();
+    qsizetype first = 0;
+    while (first < n && !NeedsSanitizing(chars[first].unicode()))
+        ++first;
+    if (first == n)
+        return;
+    QChar* d = s.data();
+    qsizetype out = first;
+    for (qsizetype i = first; i < n; ++i) {
         char16_t c = d[i].unicode();
         if (c < 0x20 && c != u'\t')
             continue;
@@ -161,18 +177,206 @@ void Sanitize(QString& s)
     s.truncate(out);
 }
 
+QTextBlockFormat BlockFormatFor(Align align)
+{
+    QTextBlockFormat f;
+    switch (align) {
+    case kAlignLeft: f.setAlignment(Qt::AlignLeft); break;
+    case kAlignCenter: f.setAlignment(Qt::AlignHCenter); break;
+    case kAlignRight: f.setAlignment(Qt::AlignRight); break;
+    case kAlignJustify: f.setAlignment(Qt::AlignJustify); break;
+    case kAlignUnstated: break;
+    }
+    return f;
+}
+
+// Hands the text to the document in as few edits as it can, since every edit
+// costs the document a walk of its structures, whatever its length. Text is
+// gathered in pieces of up to kPieceBytes characters, paragraphs joined by
+// line breaks, and each piece goes in as one insertion in its commonest
+// format and alignment; only the runs and paragraphs that differ are then
+// formatted, each in one step.
+class DocumentWriter {
+public:
+    explicit DocumentWriter(QTextDocument* doc) : cursor_(doc) {}
+
+    QTextCursor& Cursor() { return cursor_; }
+
+    void Add(const QString& text, const QTextCharFormat& format)
+    {
+        OpenPendingParagraph();
+        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() &&
+            runs_.back().format == format)
+            runs_.back().length += text.size();
+        else
+            runs_.push_back({text_.size(), text.size(), format});
+        text_ += text;
+        if (text_.size() >= kPieceBytes)
+            Flush();
+    }
+
+    // The paragraph mark: the paragraph gets align; the next one, once
+    // something follows, opens with breakFormat.
+    void EndParagraph(Align align, const QTextCharFormat& breakFormat)
+    {
+        OpenPendingParagraph();
+        SetCurrentAlign(align);
+        breakPending_ = true;
+        breakFormat_ = breakFormat;
+    }
+
+    // The end of the document. A break not followed by anything opens no
+    // empty last paragraph.
+    void Finish(Align align)
+    {
+        if (!breakPending_)
+            SetCurrentAlign(align);
+        Flush();
+    }
+
+private:
+    struct Run {
+        qsizetype start;  // in text_
+        qsizetype length;
+        QTextCharFormat format;
+    };
+    struct Break {
+        qsizetype at;  // of its line break in text_
+        QTextCharFormat format;  // of the paragraph mark
+        std::optional<Align> align;  // known at the paragraph's end
+    };
+
+    void OpenPendingParagraph()
+    {
+        if (!breakPending_)
+            return;
+        breaks_.push_back({text_.size(), breakFormat_, std::nullopt});
+        text_ += u'\n';
+        breakPending_ = false;
+    }
+
+    void SetCurrentAlign(Align align)
+    {
+        if (breaks_.empty())
+            firstAlign_ = align;
+        else
+            breaks_.back().align = align;
+    }
+
+    void Flush()
+    {
+        // The paragraph the piece starts in is already in the document,
+        // aligned blockAlign_; the ones it opens take the alignment the
+        // document's last block has when the text goes in.
+        if (!breaks_.empty()) {
+            const Align common = CommonAlign();
+            if (common != blockAlign_) {
+                cursor_.setBlockFormat(BlockFormatFor(common));
+                blockAlign_ = common;
+            }
+        }
+        const Align firstNow = blockAlign_;
+        const int start = cursor_.position();
+        if (!text_.isEmpty()) {
+            const QTextCharFormat common = CommonFormat();
+            cursor_.insertText(text_, common);
+            QTextCursor fix(cursor_.document());
+            const auto blockAt = [&](qsizetype at) { fix.setPosition(start + static_cast<int>(at)); };
+            if (firstAlign_ && *firstAlign_ != firstNow) {
+                blockAt(0);
+                fix.setBlockFormat(BlockFormatFor(*firstAlign_));
+            }
+            for (const Break& b : breaks_) {
+                if (b.align && *b.align != blockAlign_) {
+                    blockAt(b.at + 1);
+                    fix.setBlockFormat(BlockFormatFor(*b.align));
+                }
+                if (!(b.format == common)) {
+                    blockAt(b.at + 1);
+                    fix.setBlockCharFormat(b.format);
+                }
+            }
+            for (const Run& r : runs_) {
+                if (r.format == common)
+                    continue;
+                blockAt(r.start);
+                fix.setPosition(start + static_cast<int>(r.start + r.length), QTextCursor::KeepAnchor);
+                fix.setCharFormat(r.format);
+            }
+        } else if (firstAlign_ && *firstAlign_ != firstNow) {
+            cursor_.setBlockFormat(BlockFormatFor(*firstAlign_));
+        }
+        // What the document's last block is aligned as now.
+        if (!breaks_.empty())
+            blockAlign_ = breaks_.back().align.value_or(blockAlign_);
+        else if (firstAlign_)
+            blockAlign_ = *firstAlign_;
+        text_.resize(0);
+        runs_.clear();
+        breaks_.clear();
+        firstAlign_.reset();
+    }
+
+    // The alignment most of the piece's new paragraphs have.
+    Align CommonAlign() const
+    {
+        std::array<std::size_t, 5> count{};
+        for (const Break& b : breaks_)
+            ++count[b.align.value_or(blockAlign_)];
+        return static_cast<Align>(std::max_element(count.begin(), count.end()) - count.begin());
+    }
+
+    // The format most of the piece's runs and paragraph marks have, among
+    // the first few different ones (a document rarely has more).
+    QTextCharFormat CommonFormat() const
+    {
+        std::vector<std::pair<QTextCharFormat, std::size_t>> seen;
+        const auto count = [&](const QTextCharFormat& f) {
+            for (auto& [format, n] : seen)
+                if (format == f) {
+                    ++n;
+                    return;
+                }
+            if (seen.size() < 16)
+                seen.emplace_back(f, 1);
+        };
+        for (const Run& r : runs_)
+            count(r.format);
+        for (const Break& b : breaks_)
+            count(b.format);
+        if (seen.empty())
+            return QTextCharFormat();
+        return std::max_element(seen.begin(), seen.end(),
+                                [](const auto& a, const auto& b) { return a.second < b.second; })
+            ->first;
+    }
+
+    QTextCursor cursor_;
+    // The document's last block: how it is aligned now.
+    Align blockAlign_ = kAlignUnstated;
+    // The piece not yet in the document.
+    QString text_;
+    std::vector<Run> runs_;
+    std::vector<Break> breaks_;
+    std::optional<Align> firstAlign_;  // of the paragraph it starts in, once known
+    // A paragraph mark was read; the next paragraph opens when something follows.
+    bool breakPending_ = false;
+    QTextCharFormat breakFormat_;
+};
+
 class Reader {
 public:
     Reader(QByteArrayView src, QTextDocument* doc)
-        : p_(src.data()), end_(src.data() + src.size()), cursor_(doc)
+        : p_(src.data()), end_(src.data() + src.size()), out_(doc)
     {
     }
 
     void Run()
     {
-        cursor_.beginEditBlock();
-        cursor_.setBlockFormat(QTextBlockFormat());
-        cursor_.setBlockCharFormat(QTextCharFormat());
+        QTextCursor& cursor = out_.Cursor();
+        cursor.beginEditBlock();
+        cursor.setBlockFormat(QTextBlockFormat());
+        cursor.setBlockCharFormat(QTextCharFormat());
         while (p_ < end_ && !done_) {
             const char c = *p_++;
             switch (c) {
@@ -195,7 +399,7 @@ public:
         }
         if (!done_)
             Finish(cur_.align);
-        cursor_.endEditBlock();
+        cursor.endEditBlock();
     }
 
 private:
@@ -224,6 +428,7 @@ private:
         }
         cur_ = stack_.back();
         stack_.pop_back();
+        chrChanged_ = true;
     }
 
     void ControlSequence()
@@ -364,6 +569,7 @@ private:
         }
 
         CharProps& chr = cur_.chr;
+        chrChanged_ = true;
         switch (w) {
         case Word::Par: Par(); break;
         case Word::Line: Char(u'\u2028'); break;
@@ -460,16 +666,44 @@ private:
         if (static_cast<unsigned char>(c) < 0x20)
             return;
         StartRun();
-        const int cp = CachedCodePage(cur_.chr.font);
-        if (cp != bytesCodePage_) {
-            FlushBytes(true);
-            bytesCodePage_ = cp;
-        }
-        bytes_ += c;
-        if (bytes_.size() >= kPieceBytes) {
+        bytes_[bytesSize_++] = c;
+        TakeMoreText();
+        if (bytesSize_ >= kPieceBytes) {
             FlushBytes(false);
+            if (bytesSize_ >= kPieceBytes / 2)  // no split sequence is this long: take the bytes as they are
+                FlushBytes(true);
             FlushRun();
         }
+    }
+
+    // The text bytes and \'xx escapes that follow, up to anything else: they
+    // change neither the destination nor the formatting, so they need none of
+    // the checks above. Most of a document's bytes are taken here.
+    void TakeMoreText()
+    {
+        const char* p = p_;
+        char* out = bytes_.get() + bytesSize_;
+        char* const full = bytes_.get() + kPieceBytes;
+        while (p < end_ && out < full) {
+            const char c = *p;
+            if (c == '\\') {
+                if (end_ - p < 4 || p[1] != '\'')
+                    break;
+                const int hi = HexValue(p[2]);
+                const int lo = HexValue(p[3]);
+                if (hi < 2 || lo < 0)  // broken, or a control character
+                    break;
+                *out++ = static_cast<char>(hi * 16 + lo);
+                p += 4;
+                continue;
+            }
+            if (c == '{' || c == '}' || static_cast<unsigned char>(c) < 0x20)
+                break;
+            *out++ = c;
+            ++p;
+        }
+        p_ = p;
+        bytesSize_ = out - bytes_.get();
     }
 
     void Char(char16_t c)
@@ -484,29 +718,42 @@ private:
     }
 
     // Text about to be added: if it is formatted differently from the run
-    // being gathered, that run goes to the document first.
+    // being gathered, that run goes to the document first; bytes in another
+    // code page are decoded first. Only looked at after the formatting or the
+    // tables may have changed, as this runs for every byte of text.
     void StartRun()
     {
-        if (cur_.chr == runProps_)
+        if (!chrChanged_)
             return;
-        FlushBytes(true);
-        FlushRun();
-        runProps_ = cur_.chr;
+        chrChanged_ = false;
+        if (!(cur_.chr == runProps_)) {
+            FlushBytes(true);
+            FlushRun();
+            runProps_ = cur_.chr;
+        }
+        const int cp = CachedCodePage(cur_.chr.font);
+        if (cp != bytesCodePage_) {
+            FlushBytes(true);
+            bytesCodePage_ = cp;
+        }
     }
 
     void FlushBytes(bool final)
     {
-        if (bytes_.isEmpty())
+        if (bytesSize_ == 0)
             return;
-        const bool ascii = std::all_of(bytes_.cbegin(), bytes_.cend(),
+        const QByteArrayView bytes(bytes_.get(), bytesSize_);
+        const bool ascii = std::all_of(bytes.begin(), bytes.end(),
                                        [](char b) { return static_cast<unsigned char>(b) < 0x80; });
         CodePageDecoder* decoder = ascii ? nullptr : DecoderFor(bytesCodePage_);
         if (decoder == nullptr) {
-            run_ += QLatin1StringView(bytes_);
-            bytes_.clear();
+            run_ += QLatin1StringView(bytes);
+            bytesSize_ = 0;
             return;
         }
-        bytes_.remove(0, decoder->Decode(bytes_, run_, final));
+        const qsizetype used = decoder->Decode(bytes, run_, final);
+        std::memmove(bytes_.get(), bytes_.get() + used, static_cast<std::size_t>(bytesSize_ - used));
+        bytesSize_ -= used;
     }
 
     void FlushRun()
@@ -514,19 +761,9 @@ private:
         if (run_.isEmpty())
             return;
         Sanitize(run_);
-        if (!run_.isEmpty()) {
-            BreakIfPending();
-            cursor_.insertText(run_, CachedFormat(runProps_));
-        }
-        run_.clear();
-    }
-
-    void BreakIfPending()
-    {
-        if (!breakPending_)
-            return;
-        cursor_.insertBlock(QTextBlockFormat(), breakFormat_);
-        breakPending_ = false;
+        if (!run_.isEmpty())
+            out_.Add(run_, CachedFormat(runProps_));
+        run_.resize(0);
     }
 
     // The paragraph mark gives the paragraph its alignment. The new paragraph
@@ -538,18 +775,14 @@ private:
             return;
         FlushBytes(true);
         FlushRun();
-        BreakIfPending();
-        cursor_.setBlockFormat(BlockFormat(cur_.align));
-        breakPending_ = true;
-        breakFormat_ = CachedFormat(cur_.chr);
+        out_.EndParagraph(cur_.align, CachedFormat(cur_.chr));
     }
 
     void Finish(Align align)
     {
         FlushBytes(true);
         FlushRun();
-        if (!breakPending_)
-            cursor_.setBlockFormat(BlockFormat(align));
+        out_.Finish(align);
         done_ = true;
     }
 
@@ -613,6 +846,7 @@ private:
     void Forget()
     {
         codePageKnown_ = false;
+        chrChanged_ = true;
         formats_.clear();
     }
 
@@ -665,22 +899,9 @@ private:
         return f;
     }
 
-    static QTextBlockFormat BlockFormat(Align align)
-    {
-        QTextBlockFormat f;
-        switch (align) {
-        case kAlignLeft: f.setAlignment(Qt::AlignLeft); break;
-        case kAlignCenter: f.setAlignment(Qt::AlignHCenter); break;
-        case kAlignRight: f.setAlignment(Qt::AlignRight); break;
-        case kAlignJustify: f.setAlignment(Qt::AlignJustify); break;
-        case kAlignUnstated: break;
-        }
-        return f;
-    }
-
     const char* p_;
     const char* end_;
-    QTextCursor cursor_;
+    DocumentWriter out_;
     bool done_ = false;
 
     State cur_;
@@ -706,11 +927,12 @@ private:
     std::vector<std::pair<CharProps, QTextCharFormat>> formats_;
 
     CharProps runProps_;
-    QByteArray bytes_;
+    bool chrChanged_ = true;  // cur_.chr or the tables may differ from what StartRun last saw
+    // Text bytes not yet decoded; flushed whenever kPieceBytes are gathered.
+    std::unique_ptr<char[]> bytes_ = std::make_unique_for_overwrite<char[]>(kPieceBytes);
+    qsizetype bytesSize_ = 0;
     int bytesCodePage_ = kCyrillicCodePage;
     QString run_;
-    bool breakPending_ = false;
-    QTextCharFormat breakFormat_;
 };
 
 }  // namespace
@@ -746,13 +968,21 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
         }
         return end;
     };
-    const char* brace = begin;  // the next "{" at or after p, or nullptr
-    for (;;) {
-        if (brace != nullptr && brace < p)
-            brace = static_cast<const char*>(std::memchr(p, '{', static_cast<std::size_t>(end - p)));
-        const char* slash = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
-        if (brace != nullptr && (slash == nullptr || brace < slash)) {
-            p = brace + 1;
+    // One pass looking at every byte: in text made of \'xx escapes the
+    // marks are a few bytes apart, too close for a search call to pay.
+    while (p < end) {
+        const char c = *p;
+        if (c != '\\' && c != '{') {
+            ++p;
+            continue;
+        }
+        // Escaped bytes, the commonest marks in text, one after another.
+        while (end - p >= 4 && p[0] == '\\' && p[1] == '\'' && HexValue(p[2]) >= 0 && HexValue(p[3]) >= 0)
+            p += 4;
+        if (p == end || (*p != '\\' && *p != '{'))
+            continue;
+        if (*p == '{') {
+            const char* brace = p++;
             if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object")) {
                 const char* after = skipGroup(brace);
                 start += after - brace;  // not part of the paragraph's length
@@ -760,9 +990,6 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             }
             continue;
         }
-        if (slash == nullptr)
-            break;
-        p = slash;
         const char* mark = p++;
         if (p == end)
             break;

@@ -117,6 +117,36 @@ TEST(RtfReader, DocumentEndsAndParagraphBreaks)
     EXPECT_EQ(Read(doc, "{\\rtf1 a\\\r\nb}"), (QStringList{"a", "b"}));
 }
 
+TEST(RtfReader, LongDocumentsKeepEveryParagraphsAlignmentAndRuns)
+{
+    // Long enough to reach the document in several pieces, with one paragraph
+    // longer than a piece: every alignment and run must land where it belongs.
+    const char* const aligns[] = {"\\ql", "\\qc", "\\qr", ""};
+    const Qt::Alignment expected[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, {}};
+    QByteArray rtf = "{\\rtf1 ";
+    const int paragraphs = 12000;
+    for (int i = 0; i < paragraphs; ++i)
+        rtf += QByteArray("\\pard") + aligns[(i * i + i / 7) % 4] + " p" + QByteArray::number(i) + " {\\b " +
+               QByteArray(20, 'b') + "} tail\\par ";
+    rtf += "\\pard\\qr " + QByteArray(300000, 'x') + "{\\i yy}\\par\\pard z}";
+    QTextDocument doc;
+    ReadRtf(rtf, &doc);
+    ASSERT_EQ(doc.blockCount(), paragraphs + 2);
+    QTextBlock b = doc.begin();
+    for (int i = 0; i < paragraphs; ++i, b = b.next()) {
+        const Qt::Alignment want = expected[(i * i + i / 7) % 4];
+        ASSERT_EQ(b.blockFormat().hasProperty(QTextFormat::BlockAlignment), want != Qt::Alignment()) << i;
+        ASSERT_EQ(b.blockFormat().alignment() & Qt::AlignHorizontal_Mask, want ? want : Qt::AlignLeft) << i;
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            ASSERT_EQ(it.fragment().charFormat().font().bold(), it.fragment().text().startsWith('b')) << i;
+    }
+    EXPECT_EQ(b.text(), QString(300000, 'x') + "yy");
+    EXPECT_EQ(b.blockFormat().alignment(), Qt::AlignRight);
+    EXPECT_TRUE(FormatOf(doc, "yy").fontItalic());
+    EXPECT_FALSE(FormatOf(doc, "xx").fontItalic());
+    EXPECT_FALSE(b.next().blockFormat().hasProperty(QTextFormat::BlockAlignment));
+}
+
 TEST(RtfReader, HostileInputEndsQuicklyWithoutHarm)
 {
     const auto timed = [](const QByteArray& rtf) {
