@@ -1,12 +1,12 @@
 // Tavelo: the start menu of a music album disc. Started in the disc's top
 // folder, it finds everything it shows there at run time and writes nothing.
 
-#include "menu/app_title.h"
-#include "base/error_report.h"
-#include "menu/form1.h"
 #include "app/message_box_report.h"
 #include "app/resources.h"
+#include "base/error_report.h"
 #include "media/jpeg_image.h"
+#include "menu/app_title.h"
+#include "menu/form1.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +29,7 @@ QString KitFolder()
     return dir.cdUp() && dir.exists(QStringLiteral("plugins/platforms")) ? dir.path() : QString();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

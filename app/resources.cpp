@@ -44,9 +44,10 @@ void InstallResources()
     // The window names Windows faces. The captions' face needs Cyrillic and
     // the original's widths, so it travels with the program, as does the
     // window's sans serif; Z003 may not be carried and comes from the host.
-    const QString captions = AddFace(QStringLiteral(":/fonts/FantasqueSansMono-Regular.otf"),
-                                     QStringLiteral("Fantasque Sans Mono"));
-    const QString sans = AddFace(QStringLiteral(":/fonts/LiberationSans-Regular.ttf"), QStringLiteral("Liberation Sans"));
+    const QString captions =
+        AddFace(QStringLiteral(":/fonts/FantasqueSansMono-Regular.otf"), QStringLiteral("Fantasque Sans Mono"));
+    const QString sans =
+        AddFace(QStringLiteral(":/fonts/LiberationSans-Regular.ttf"), QStringLiteral("Liberation Sans"));
     QFont::insertSubstitutions(QStringLiteral("Comic Sans MS"), {captions});
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {sans});
     QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"), {sans});

@@ -2,6 +2,7 @@
 
 #include "base/error_report.h"
 #include "base/errors.h"
+#include "content/folders.h"
 #include "content/handles.h"
 #include "content/paths.h"
 #include "content/shell_tree_view.h"
@@ -10,7 +11,6 @@
 #include "media/placement.h"
 #include "media/plain_text.h"
 #include "media/text_view.h"
-#include "content/folders.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -53,10 +53,10 @@ constexpr TopFolder kTopFolders[] = {
 };
 
 struct PictureJob {
-    QString formed;    // the path as the menu forms it
-    QString folder;    // the folder listed, and the name it gave
+    QString formed;  // the path as the menu forms it
+    QString folder;  // the folder listed, and the name it gave
     QString listed;
-    QString role;      // "slide 3", "the group photo" ...
+    QString role;  // "slide 3", "the group photo" ...
     BoxSize box;
     // Results, written by one worker.
     bool ok = false;
@@ -236,7 +236,8 @@ private:
                     QStringLiteral("The folder \"%1\" is missing: %2.").arg(name, QString::fromUtf8(f.without)));
             } else if (::stat(r.native.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
                 Add(Severity::Error, QStringLiteral("not-a-folder"), DiscPathOf(r.native),
-                    QStringLiteral("\"%1\" is a file where a folder must be: %2.").arg(name, QString::fromUtf8(f.without)));
+                    QStringLiteral("\"%1\" is a file where a folder must be: %2.")
+                        .arg(name, QString::fromUtf8(f.without)));
             }
         }
     }
@@ -253,7 +254,8 @@ private:
             struct stat st {};
             // A missing folder or a file in its place was reported already.
             if (r.ok() && ::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
-                Add(Severity::Error, QStringLiteral("folder-unreadable"), DiscPathOf(r.native), FinalMessage(e.Message()));
+                Add(Severity::Error, QStringLiteral("folder-unreadable"), DiscPathOf(r.native),
+                    FinalMessage(e.Message()));
             return false;
         }
     }
@@ -265,7 +267,8 @@ private:
             return;
         if (list.Items.Count() == 1) {
             Add(Severity::Error, QStringLiteral("no-pictures"), DiscPath(base_ + kPictureFolder),
-                QStringLiteral("The picture folder holds no files: at start the menu reports \"%1\" and shows no picture.")
+                QStringLiteral(
+                    "The picture folder holds no files: at start the menu reports \"%1\" and shows no picture.")
                     .arg(FinalMessage(QStringLiteral("Invalid index"))));
             return;
         }
@@ -342,7 +345,8 @@ private:
             const QRect rect = PlacePicture(job.width, job.height, job.box.width, job.box.height, true, true, true);
             if (rect.isEmpty()) {
                 Add(Severity::Warning, QStringLiteral("picture-invisible"), path,
-                    QStringLiteral("%1 is %2 × %3 pixels: fitted into its %4 × %5 box it is drawn %6 × %7, so nothing shows.")
+                    QStringLiteral(
+                        "%1 is %2 × %3 pixels: fitted into its %4 × %5 box it is drawn %6 × %7, so nothing shows.")
                         .arg(Capitalized(job.role))
                         .arg(job.width)
                         .arg(job.height)
@@ -379,7 +383,8 @@ private:
                 code = missingCode;
             else if (::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
                 code = QStringLiteral("not-a-file");
-            Add(Severity::Error, code, path, QStringLiteral("%1: %2").arg(Capitalized(role), FinalMessage(e.Message())));
+            Add(Severity::Error, code, path,
+                QStringLiteral("%1: %2").arg(Capitalized(role), FinalMessage(e.Message())));
             return false;
         }
         used_.insert(r.native);
@@ -498,7 +503,8 @@ private:
         struct stat st {};
         if (!r.ok()) {
             Add(Severity::Error, QStringLiteral("player-missing"), DiscPath(formed),
-                QStringLiteral("The player program is missing: %1 does nothing (the menu reports nothing either).").arg(button));
+                QStringLiteral("The player program is missing: %1 does nothing (the menu reports nothing either).")
+                    .arg(button));
             return;
         }
         if (::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -570,7 +576,8 @@ private:
                         QStringLiteral("No song of the catalogue reads this lyrics file: lyrics must be named "
                                        "text/<album>/<song>.txt after the song's album folder and .mp3 file."));
                 else
-                    Add(Severity::Note, QStringLiteral("unused-file"), shown, QStringLiteral("The menu never reads this file."));
+                    Add(Severity::Note, QStringLiteral("unused-file"), shown,
+                        QStringLiteral("The menu never reads this file."));
             }
         }
         for (const auto& [key, group] : folded) {
@@ -581,8 +588,9 @@ private:
                 all << Quoted(DisplayName(DecodeName(n)));
             const QByteArray full = (folder.endsWith('/') ? folder : folder + '/') + group.front();
             Add(Severity::Warning, QStringLiteral("case-clash"), DiscPathOf(full),
-                QStringLiteral("%1 differ only in letter case: where the menu looks a name up without regard to case it "
-                               "takes %2, and the listing shows them all.")
+                QStringLiteral(
+                    "%1 differ only in letter case: where the menu looks a name up without regard to case it "
+                    "takes %2, and the listing shows them all.")
                     .arg(all.join(QStringLiteral(" and ")), all.first()));
         }
     }
@@ -640,8 +648,8 @@ private:
 
 int CheckReport::Count(Severity severity) const
 {
-    return static_cast<int>(std::count_if(findings.begin(), findings.end(),
-                                          [&](const Finding& f) { return f.severity == severity; }));
+    return static_cast<int>(
+        std::count_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.severity == severity; }));
 }
 
 bool CheckReport::Has(const QString& code) const
@@ -714,7 +722,10 @@ QString ReportText(const CheckReport& report)
     } groups[] = {{Severity::Error, "Errors"}, {Severity::Warning, "Warnings"}, {Severity::Note, "Notes"}};
     for (const auto& g : groups) {
         const int n = report.Count(g.severity);
-        out += QStringLiteral("\n%1 (%2)%3\n").arg(QString::fromLatin1(g.title)).arg(n).arg(n ? QStringLiteral(":") : QString());
+        out += QStringLiteral("\n%1 (%2)%3\n")
+                   .arg(QString::fromLatin1(g.title))
+                   .arg(n)
+                   .arg(n ? QStringLiteral(":") : QString());
         for (const Finding& f : report.findings) {
             if (f.severity != g.severity)
                 continue;

@@ -30,7 +30,7 @@ struct Album {
 };
 
 struct CheckReport {
-    QString disc;  // the disc folder, absolute
+    QString disc;                   // the disc folder, absolute
     std::vector<Finding> findings;  // errors first, then warnings, then notes
     QStringList slides;             // listed names, in slide order
     std::vector<Album> catalogue;   // as the menu builds it

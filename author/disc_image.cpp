@@ -1,6 +1,5 @@
 #include "author/disc_image.h"
 
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -81,12 +80,9 @@ QString BuildImage(const QString& disc, const QString& kit, const QString& outpu
 
     QProcess p;
     p.setProgram(xorriso);
-    p.setArguments({QStringLiteral("-as"), QStringLiteral("mkisofs"),
-                    QStringLiteral("-R"), QStringLiteral("-J"), QStringLiteral("-joliet-long"),
-                    QStringLiteral("-input-charset"), QStringLiteral("UTF-8"),
-                    QStringLiteral("-V"), label,
-                    QStringLiteral("-o"), partial,
-                    disc, kit});
+    p.setArguments({QStringLiteral("-as"), QStringLiteral("mkisofs"), QStringLiteral("-R"), QStringLiteral("-J"),
+                    QStringLiteral("-joliet-long"), QStringLiteral("-input-charset"), QStringLiteral("UTF-8"),
+                    QStringLiteral("-V"), label, QStringLiteral("-o"), partial, disc, kit});
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start();
     if (!p.waitForStarted(-1))

@@ -95,7 +95,8 @@ CheckReport RunCheck(const QString& dir, qint64 extraBytes)
 
 int Check(QCommandLineParser& parser, const QStringList& args)
 {
-    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The disc's top folder (default: the current folder)."),
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("The disc's top folder (default: the current folder)."),
                                  QStringLiteral("[DIR]"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print the findings as one JSON document."));
     parser.addOption(json);
@@ -130,9 +131,10 @@ int Image(QCommandLineParser& parser, const QStringList& args)
                                    QStringLiteral("The volume label (default: from the folder's name)."),
                                    QStringLiteral("NAME"));
     const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("Build even when the check finds errors."));
-    const QCommandLineOption kitOption(QStringLiteral("kit"),
-                                       QStringLiteral("The program kit to put beside the disc (default: kit/ beside tavelo-disc)."),
-                                       QStringLiteral("KITDIR"));
+    const QCommandLineOption kitOption(
+        QStringLiteral("kit"),
+        QStringLiteral("The program kit to put beside the disc (default: kit/ beside tavelo-disc)."),
+        QStringLiteral("KITDIR"));
     parser.addOptions({output, label, force, kitOption});
     int status = kOk;
     if (!ParseOrFail(parser, args, status))
@@ -153,8 +155,10 @@ int Image(QCommandLineParser& parser, const QStringList& args)
     if (const QString problem = KitProblem(kit); !problem.isEmpty())
         return Fail(problem);
     if (const QStringList clashes = KitConflicts(dir, kit); !clashes.isEmpty())
-        return Fail(QStringLiteral("the disc already holds %1, which the kit puts at the top of the image; remove it from the disc")
-                        .arg(clashes.join(QStringLiteral(", "))));
+        return Fail(
+            QStringLiteral(
+                "the disc already holds %1, which the kit puts at the top of the image; remove it from the disc")
+                .arg(clashes.join(QStringLiteral(", "))));
 
     const QFileInfo out(parser.value(output));
     const QString outFolder = out.absoluteDir().canonicalPath();
@@ -194,7 +198,8 @@ int Image(QCommandLineParser& parser, const QStringList& args)
 
 int New(QCommandLineParser& parser, const QStringList& args)
 {
-    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The folder to lay the disc out in (new or empty)."));
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("The folder to lay the disc out in (new or empty)."));
     int status = kOk;
     if (!ParseOrFail(parser, args, status))
         return status;
@@ -221,11 +226,11 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("tavelo-disc"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "The author's tool for a Tavelo disc.\n"
-        "  check [DIR]                  report every problem the menu would meet\n"
-        "  image DIR -o FILE.iso        check, then build the disc image with the program kit\n"
-        "  new DIR                      lay out an empty disc"));
+    parser.setApplicationDescription(
+        QStringLiteral("The author's tool for a Tavelo disc.\n"
+                       "  check [DIR]                  report every problem the menu would meet\n"
+                       "  image DIR -o FILE.iso        check, then build the disc image with the program kit\n"
+                       "  new DIR                      lay out an empty disc"));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check, image or new"));
     parser.addHelpOption();
 

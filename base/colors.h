@@ -36,16 +36,11 @@ inline QColor ToQColor(TColor c, const QPalette& palette = QPalette())
 {
     if ((c & 0xFF000000u) == 0xFF000000u) {
         switch (c & 0xFF) {
-        case 1:
-            return QColor::fromRgb(kDesktopBackgroundRgb);
-        case 5:
-            return palette.color(QPalette::Active, QPalette::Base);
-        case 8:
-            return palette.color(QPalette::Active, QPalette::Text);
-        case 24:
-            return palette.color(QPalette::Active, QPalette::ToolTipBase);
-        default:
-            return palette.color(QPalette::Active, QPalette::Window);
+        case 1: return QColor::fromRgb(kDesktopBackgroundRgb);
+        case 5: return palette.color(QPalette::Active, QPalette::Base);
+        case 8: return palette.color(QPalette::Active, QPalette::Text);
+        case 24: return palette.color(QPalette::Active, QPalette::ToolTipBase);
+        default: return palette.color(QPalette::Active, QPalette::Window);
         }
     }
     return FixedColor(c);

@@ -80,14 +80,15 @@ bool PrepareDisc()
     return ok && WriteFile(done, "");
 }
 
-
 // CPU seconds of the whole process (every thread), to tell work from waiting
 // for a core on a busy machine.
 double ProcessCpuSeconds()
 {
     rusage u{};
     ::getrusage(RUSAGE_SELF, &u);
-    const auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    const auto s = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return s(u.ru_utime) + s(u.ru_stime);
 }
 
@@ -144,7 +145,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot make the benchmark disc in %s\n", qPrintable(CacheDisc()));
         return 1;
     }
-    benchmark::RegisterBenchmark("check/300_slides_12mp", Check)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+    benchmark::RegisterBenchmark("check/300_slides_12mp", Check)
+        ->Unit(benchmark::kSecond)
+        ->UseRealTime()
+        ->Iterations(1);
     benchmark::RegisterBenchmark("bare/300_slides_12mp", Bare)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

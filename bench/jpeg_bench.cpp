@@ -8,8 +8,8 @@
 // hostile progressive file that repeats its heaviest scan up to that budget.
 // Setting them up takes a minute (finding the edges decodes trial files).
 #include "bench/bare_jpeg.h"
-#include "media/jpeg_image.h"
 #include "fixtures/jpeg_codec.h"
+#include "media/jpeg_image.h"
 
 #include <QFile>
 #include <QImage>
@@ -29,7 +29,6 @@ using tavelo::bench::BareDecode;
 using tavelo::test::EncodeJpeg;
 using tavelo::test::EncodeOptions;
 using tavelo::test::Photo;
-
 
 // Splits a JPEG into its scans: each entry is [start of SOS marker, end of its
 // entropy-coded data).
@@ -159,9 +158,8 @@ int main(int argc, char** argv)
         // scan per unit of counted work.
         progressive.quality = 100;
         const QByteArray base = EncodeJpeg(Photo(2000, 2000, 3), progressive);
-        limits.push_back({"limits/worst_progressive", lastAccepted(10, 400, [&](int scans) {
-                              return WithRepeatedScan(base, -1, scans);
-                          })});
+        limits.push_back({"limits/worst_progressive",
+                          lastAccepted(10, 400, [&](int scans) { return WithRepeatedScan(base, -1, scans); })});
     }
     for (const Limit& l : limits) {
         const QString path = dir.filePath(QString::fromLatin1(l.name).section('/', 1) + QStringLiteral(".jpg"));
@@ -169,8 +167,8 @@ int main(int argc, char** argv)
         if (!f.open(QIODevice::WriteOnly) || f.write(l.bytes) < 0)
             return 1;
         f.close();
-        const tavelo::JpegHeader h = tavelo::ParseJpegHeader(reinterpret_cast<const unsigned char*>(l.bytes.constData()),
-                                                            static_cast<std::size_t>(l.bytes.size()));
+        const tavelo::JpegHeader h = tavelo::ParseJpegHeader(
+            reinterpret_cast<const unsigned char*>(l.bytes.constData()), static_cast<std::size_t>(l.bytes.size()));
         std::printf("%s: %d x %d, %zu scans, %lld bytes\n", l.name, h.width, h.height, Scans(l.bytes).size(),
                     static_cast<long long>(l.bytes.size()));
         benchmark::RegisterBenchmark(l.name, Program, path)->Unit(benchmark::kMillisecond)->UseRealTime();

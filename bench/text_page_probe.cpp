@@ -17,20 +17,20 @@
 // the click), so the text's own cost is peak_kb - idle_kb.
 
 #include "base/error_report.h"
-#include "menu/form1_inside.h"
 #include "bench/text_corpus.h"
 #include "media/plain_text.h"
+#include "menu/form1_inside.h"
 
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QThread>
 
 #include <cstdio>
@@ -110,17 +110,17 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const bool bare = std::strcmp(argv[1], "bare") == 0;
     const bool rtf = std::strcmp(argv[2], "rtf") == 0;
-    const bool breaks = std::strcmp(argv[2], "breaks") == 0;  // nothing but line breaks: one paragraph per byte
+    const bool breaks = std::strcmp(argv[2], "breaks") == 0;    // nothing but line breaks: one paragraph per byte
     const bool oneLine = std::strcmp(argv[2], "oneline") == 0;  // words and no line break at all
     const qsizetype bytes = static_cast<qsizetype>(std::atof(argv[3]) * 1024 * 1024);
 
     QTemporaryDir disc;
     QString shownText;
     {
-        const QByteArray content = rtf      ? tavelo::bench::RtfHelpText(bytes, &shownText)
+        const QByteArray content = rtf       ? tavelo::bench::RtfHelpText(bytes, &shownText)
                                    : breaks  ? QByteArray(bytes, '\n')
                                    : oneLine ? QByteArray("word ").repeated(bytes / 5)
-                                            : tavelo::bench::PlainHelpText(bytes);
+                                             : tavelo::bench::PlainHelpText(bytes);
         if (!rtf && bare)
             shownText = *tavelo::DecodePlainText(content);
         QDir(disc.path()).mkpath(QStringLiteral("help"));

@@ -218,8 +218,8 @@ std::optional<std::pair<QByteArray, qsizetype>> StartDirectoryPrefix(const QStri
         if (!path.startsWith(text))
             continue;
         const qsizetype n = text.size();
-        const bool boundary = n == path.size() || text.endsWith(QLatin1Char('/')) ||
-                              path[n] == QLatin1Char('/') || path[n] == QLatin1Char('\\');
+        const bool boundary = n == path.size() || text.endsWith(QLatin1Char('/')) || path[n] == QLatin1Char('/') ||
+                              path[n] == QLatin1Char('\\');
         if (boundary && (!best || n > best->second))
             best = std::make_pair(native, n);
     }
@@ -321,8 +321,8 @@ QString SystemDescription(int err)
 FileDescriptor OpenForReading(const QString& path)
 {
     const auto fail = [&](int err) -> FileDescriptor {
-        throw EFOpenError(QStringLiteral("Cannot open file \"%1\". %2")
-                              .arg(AbsoluteForMessage(path), SystemDescription(err)));
+        throw EFOpenError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(AbsoluteForMessage(path), SystemDescription(err)));
     };
     const Resolved r = ResolvePath(path);
     if (!r.ok())
@@ -360,10 +360,7 @@ QString Lowered(const QByteArray& native)
 
 }  // namespace
 
-QString CurrentDirectoryLowered()
-{
-    return Lowered(CurrentDirectoryOrThrow());
-}
+QString CurrentDirectoryLowered() { return Lowered(CurrentDirectoryOrThrow()); }
 
 QString RememberStartDirectory()
 {

@@ -4,14 +4,14 @@
 #include "content/handles.h"
 #include "content/paths.h"
 
-#include <QFile>
 #include <QCursor>
+#include <QFile>
 #include <QGuiApplication>
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <dirent.h>
+#include <string>
 #include <sys/stat.h>
 
 namespace tavelo {
@@ -23,10 +23,7 @@ const TShellTreeItem& TShellTreeItems::operator[](int index) const
     return items_[static_cast<size_t>(index)];
 }
 
-TShellTreeView::TShellTreeView(unsigned objectTypes) : objectTypes_(objectTypes)
-{
-    Rebuild();
-}
+TShellTreeView::TShellTreeView(unsigned objectTypes) : objectTypes_(objectTypes) { Rebuild(); }
 
 namespace {
 

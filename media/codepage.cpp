@@ -40,11 +40,21 @@ iconv_t OpenFor(int codePage)
 bool IsSingleByte(int codePage)
 {
     switch (codePage) {
-    case 437: case 850: case 866: case 874: case 1250: case 1251: case 1252: case 1253: case 1254:
-    case 1256: case 1257: case 10000: case 20866: case 21866:
-        return true;
-    default:
-        return codePage >= 28591 && codePage <= 28606;
+    case 437:
+    case 850:
+    case 866:
+    case 874:
+    case 1250:
+    case 1251:
+    case 1252:
+    case 1253:
+    case 1254:
+    case 1256:
+    case 1257:
+    case 10000:
+    case 20866:
+    case 21866: return true;
+    default: return codePage >= 28591 && codePage <= 28606;
     }
 }
 

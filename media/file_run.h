@@ -15,7 +15,7 @@ struct TFileRun {
     TActionList* ActionList = nullptr;
     QString Operation = QStringLiteral("open");
     QString FileName;
-    QString Directory;   // a folder, or a file whose folder the application starts in
+    QString Directory;  // a folder, or a file whose folder the application starts in
     bool Browse = false;
     bool Enabled = false;
 };

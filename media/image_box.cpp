@@ -6,10 +6,7 @@
 
 namespace tavelo {
 
-TImage::TImage(QWidget* parent) : QWidget(parent)
-{
-    setAutoFillBackground(false);
-}
+TImage::TImage(QWidget* parent) : QWidget(parent) { setAutoFillBackground(false); }
 
 void TImage::SetPicture(const TBitmap& picture)
 {
@@ -32,8 +29,7 @@ void TImage::UpdateCoverage()
 {
     // A picture that covers the whole box hides the parent: Qt may then skip
     // painting what lies behind. Otherwise the parent shows through.
-    setAttribute(Qt::WA_OpaquePaintEvent,
-                 !picture_.isNull() && !picture_.hasAlphaChannel() && DestRect() == rect());
+    setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull() && !picture_.hasAlphaChannel() && DestRect() == rect());
 }
 
 void TImage::resizeEvent(QResizeEvent* event)

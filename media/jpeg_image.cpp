@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace tavelo {
 
@@ -38,7 +38,7 @@ struct Session {
     std::size_t pos;
 
     bool multipleScans;
-    int lastScan;  // input_scan_number the work was last counted for
+    int lastScan;        // input_scan_number the work was last counted for
     std::uint64_t work;  // of a multi-scan file so far
     bool paletteScreen;
     bool quantize;
@@ -268,10 +268,7 @@ void StepScanlines(Session& s)
     }
 }
 
-void StepFinish(Session& s)
-{
-    jpeg_finish_decompress(&s.cinfo);
-}
+void StepFinish(Session& s) { jpeg_finish_decompress(&s.cinfo); }
 
 [[noreturn]] void Raise(int code)
 {
@@ -282,10 +279,7 @@ void StepFinish(Session& s)
     throw EJPEG(QStringLiteral("JPEG error #%1").arg(code));
 }
 
-[[noreturn]] void RaiseOutOfResources()
-{
-    throw EOutOfResources(QStringLiteral("Out of system resources"));
-}
+[[noreturn]] void RaiseOutOfResources() { throw EOutOfResources(QStringLiteral("Out of system resources")); }
 
 // One decompression object over an in-memory copy; destroyed in every case.
 class Decompressor {

@@ -34,7 +34,7 @@ inline constexpr std::size_t kMaxDecoderMemory = std::size_t{1} << 30;
 // more is refused before anything of its size is allocated. Pictures reduced
 // to a colour table (grey files, palette screens) take twice as long per
 // pixel, so they get a smaller budget.
-inline constexpr std::uint64_t kMaxPixels = std::uint64_t{100} << 20;  // 104,857,600
+inline constexpr std::uint64_t kMaxPixels = std::uint64_t{100} << 20;          // 104,857,600
 inline constexpr std::uint64_t kMaxQuantizedPixels = std::uint64_t{64} << 20;  // 67,108,864
 bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized);
 

@@ -1,6 +1,6 @@
 // GIO before Qt: Qt's keyword macros break GLib's headers.
-#include <gio/gio.h>
 #include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 
 #include "media/launcher.h"
 
@@ -22,8 +22,7 @@ namespace {
 struct GObjectDeleter {
     void operator()(gpointer p) const { g_object_unref(p); }
 };
-template <typename T>
-using GRef = std::unique_ptr<T, GObjectDeleter>;
+template<typename T> using GRef = std::unique_ptr<T, GObjectDeleter>;
 
 struct GErrorDeleter {
     void operator()(GError* e) const { g_error_free(e); }
@@ -100,8 +99,8 @@ Target Prepare(const QString& file)
 
     t.file.reset(g_file_new_for_path(target.native.constData()));
     GError* rawError = nullptr;
-    GRef<GFileInfo> info(g_file_query_info(t.file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
-                                           G_FILE_QUERY_INFO_NONE, nullptr, &rawError));
+    GRef<GFileInfo> info(g_file_query_info(t.file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE,
+                                           nullptr, &rawError));
     GErrorPtr error(rawError);
     if (!info)
         return fail(ShellOpenQuery::Missing, Trimmed(error ? error->message : nullptr));
@@ -121,10 +120,7 @@ Target Prepare(const QString& file)
 
 }  // namespace
 
-ShellOpenQuery QueryShellOpen(const QString& file)
-{
-    return Prepare(file).query;
-}
+ShellOpenQuery QueryShellOpen(const QString& file) { return Prepare(file).query; }
 
 void ShellOpen(const QString& operation, const QString& file, const QString& directory)
 {
@@ -157,8 +153,7 @@ void ShellOpen(const QString& operation, const QString& file, const QString& dir
         // the folder itself just before exec. The spawn reaps its intermediate
         // child, so nothing is left to wait for.
         launched = g_desktop_app_info_launch_uris_as_manager(
-            desktop, &uris, context.get(), G_SPAWN_SEARCH_PATH,
-            folder.isEmpty() ? nullptr : EnterFolder,
+            desktop, &uris, context.get(), G_SPAWN_SEARCH_PATH, folder.isEmpty() ? nullptr : EnterFolder,
             folder.isEmpty() ? nullptr : folder.data(), nullptr, nullptr, &rawError);
     } else {
         launched = g_app_info_launch_uris(app.get(), &uris, context.get(), &rawError);

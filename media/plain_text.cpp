@@ -151,21 +151,11 @@ std::optional<QString> DecodePlainText(QByteArrayView bytes)
 
     QString text;
     switch (DetectPlainEncoding(bytes)) {
-    case PlainEncoding::Utf8Bom:
-        text = decodeWith(QStringConverter::Utf8, bytes.sliced(3));
-        break;
-    case PlainEncoding::Utf16LE:
-        text = decodeWith(QStringConverter::Utf16LE, bytes.sliced(2));
-        break;
-    case PlainEncoding::Utf16BE:
-        text = decodeWith(QStringConverter::Utf16BE, bytes.sliced(2));
-        break;
-    case PlainEncoding::Ascii:
-        text = QString::fromLatin1(bytes);
-        break;
-    case PlainEncoding::Utf8:
-        text = QString::fromUtf8(bytes);
-        break;
+    case PlainEncoding::Utf8Bom: text = decodeWith(QStringConverter::Utf8, bytes.sliced(3)); break;
+    case PlainEncoding::Utf16LE: text = decodeWith(QStringConverter::Utf16LE, bytes.sliced(2)); break;
+    case PlainEncoding::Utf16BE: text = decodeWith(QStringConverter::Utf16BE, bytes.sliced(2)); break;
+    case PlainEncoding::Ascii: text = QString::fromLatin1(bytes); break;
+    case PlainEncoding::Utf8: text = QString::fromUtf8(bytes); break;
     case PlainEncoding::Windows1251: {
         CodePageDecoder decoder(kCyrillicCodePage);
         if (!decoder.ok())

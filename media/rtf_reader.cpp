@@ -37,9 +37,9 @@ constexpr std::size_t kMaxCachedFormats = 64;
 enum class Dest : std::uint8_t { Text, Skip, FontTable, ColorTable };
 
 struct CharProps {
-    int font = -1;  // -1: the document's default font (\deff)
+    int font = -1;       // -1: the document's default font (\deff)
     int halfPoints = 0;  // 0: the view's size
-    int color = -1;  // colour table index; -1 or an automatic entry: the view's colour
+    int color = -1;      // colour table index; -1 or an automatic entry: the view's colour
     int highlight = -1;
     bool bold = false;
     bool italic = false;
@@ -64,6 +64,7 @@ struct FontEntry {
     int codePage = 0;  // 0: the document's code page
 };
 
+// clang-format off
 enum class Word {
     Par, Line, Tab, Cell, Pard, Plain, Ql, Qc, Qr, Qj,
     B, I, Ul, UlNone, Strike, V, Fs, F, Cf, Highlight, Super, Sub, NoSuperSub,
@@ -71,6 +72,7 @@ enum class Word {
     FontTable, ColorTable, SkipDest, Symbol,
     FCharset, Cpg, Red, Green, Blue,
 };
+// clang-format on
 
 struct WordInfo {
     Word word;
@@ -79,6 +81,8 @@ struct WordInfo {
 
 const std::unordered_map<std::string_view, WordInfo>& Words()
 {
+    // The tables read best a row of related words at a time.
+    // clang-format off
     static const std::unordered_map<std::string_view, WordInfo> words = [] {
         std::unordered_map<std::string_view, WordInfo> w{
             {"par", {Word::Par}}, {"sect", {Word::Par}}, {"page", {Word::Par}}, {"row", {Word::Par}},
@@ -114,6 +118,7 @@ const std::unordered_map<std::string_view, WordInfo>& Words()
                                    "aftnsepc", "aftncn", "pn", "pgdsctbl", "generator", "bkmkstart", "bkmkend",
                                    "xe", "tc", "txe", "rxe", "fchars", "lchars", "listpicture", "mmathPr"})
             w.emplace(d, WordInfo{Word::SkipDest});
+        // clang-format on
         return w;
     }();
     return words;
@@ -126,7 +131,10 @@ int HexValue(char c)
     static constexpr auto kValues = [] {
         std::array<std::int8_t, 256> v{};
         for (int i = 0; i < 256; ++i)
-            v[i] = i >= '0' && i <= '9' ? i - '0' : i >= 'a' && i <= 'f' ? i - 'a' + 10 : i >= 'A' && i <= 'F' ? i - 'A' + 10 : -1;
+            v[i] = i >= '0' && i <= '9'   ? i - '0'
+                   : i >= 'a' && i <= 'f' ? i - 'a' + 10
+                   : i >= 'A' && i <= 'F' ? i - 'A' + 10
+                                          : -1;
         return v;
     }();
     return kValues[static_cast<unsigned char>(c)];
@@ -205,8 +213,7 @@ public:
     void Add(const QString& text, const QTextCharFormat& format)
     {
         OpenPendingParagraph();
-        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() &&
-            runs_.back().format == format)
+        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() && runs_.back().format == format)
             runs_.back().length += text.size();
         else
             runs_.push_back({text_.size(), text.size(), format});
@@ -241,8 +248,8 @@ private:
         QTextCharFormat format;
     };
     struct Break {
-        qsizetype at;  // of its line break in text_
-        QTextCharFormat format;  // of the paragraph mark
+        qsizetype at;                // of its line break in text_
+        QTextCharFormat format;      // of the paragraph mark
         std::optional<Align> align;  // known at the paragraph's end
     };
 
@@ -366,10 +373,7 @@ private:
 
 class Reader {
 public:
-    Reader(QByteArrayView src, QTextDocument* doc)
-        : p_(src.data()), end_(src.data() + src.size()), out_(doc)
-    {
-    }
+    Reader(QByteArrayView src, QTextDocument* doc) : p_(src.data()), end_(src.data() + src.size()), out_(doc) {}
 
     void Run()
     {
@@ -380,21 +384,12 @@ public:
         while (p_ < end_ && !done_) {
             const char c = *p_++;
             switch (c) {
-            case '{':
-                OpenGroup();
-                break;
-            case '}':
-                CloseGroup();
-                break;
-            case '\\':
-                ControlSequence();
-                break;
+            case '{': OpenGroup(); break;
+            case '}': CloseGroup(); break;
+            case '\\': ControlSequence(); break;
             case '\r':
-            case '\n':
-                break;
-            default:
-                TextByte(c, false);
-                break;
+            case '\n': break;
+            default: TextByte(c, false); break;
             }
         }
         if (!done_)
@@ -494,24 +489,13 @@ private:
             return;
         }
         switch (c) {
-        case '*':
-            cur_.dest = Dest::Skip;
-            break;
-        case '~':
-            Char(u'\u00A0');
-            break;
-        case '-':
-            Char(u'\u00AD');
-            break;
-        case '_':
-            Char(u'\u2011');
-            break;
+        case '*': cur_.dest = Dest::Skip; break;
+        case '~': Char(u'\u00A0'); break;
+        case '-': Char(u'\u00AD'); break;
+        case '_': Char(u'\u2011'); break;
         case '\r':
-        case '\n':
-            Par();
-            break;
-        default:
-            break;
+        case '\n': Par(); break;
+        default: break;
         }
     }
 
@@ -552,8 +536,7 @@ private:
                 if (param > 0)
                     fontCodePage_ = param;
                 break;
-            default:
-                break;
+            default: break;
             }
             return;
         }
@@ -642,8 +625,7 @@ private:
             return;
         }
         switch (cur_.dest) {
-        case Dest::Skip:
-            return;
+        case Dest::Skip: return;
         case Dest::FontTable:
             if (c == ';' && !escaped)
                 CommitFont();
@@ -654,8 +636,7 @@ private:
             if (c == ';' && !escaped)
                 CommitColor();
             return;
-        case Dest::Text:
-            break;
+        case Dest::Text: break;
         }
         if (cur_.chr.hidden)
             return;
@@ -743,8 +724,8 @@ private:
         if (bytesSize_ == 0)
             return;
         const QByteArrayView bytes(bytes_.get(), bytesSize_);
-        const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                       [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+        const bool ascii =
+            std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; });
         CodePageDecoder* decoder = ascii ? nullptr : DecoderFor(bytesCodePage_);
         if (decoder == nullptr) {
             run_ += QLatin1StringView(bytes);

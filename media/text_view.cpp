@@ -66,10 +66,7 @@ private:
 
 }  // namespace
 
-TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent)
-{
-    Configure(settings_);
-}
+TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent) { Configure(settings_); }
 
 void TRichEdit::Configure(const TRichEditSettings& settings)
 {
@@ -82,8 +79,10 @@ void TRichEdit::Configure(const TRichEditSettings& settings)
 
     setLineWrapMode(settings.WordWrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    const bool horizontal = settings.ScrollBars == TScrollStyle::ssHorizontal || settings.ScrollBars == TScrollStyle::ssBoth;
-    const bool vertical = settings.ScrollBars == TScrollStyle::ssVertical || settings.ScrollBars == TScrollStyle::ssBoth;
+    const bool horizontal =
+        settings.ScrollBars == TScrollStyle::ssHorizontal || settings.ScrollBars == TScrollStyle::ssBoth;
+    const bool vertical =
+        settings.ScrollBars == TScrollStyle::ssVertical || settings.ScrollBars == TScrollStyle::ssBoth;
     // A wrapping view never needs a horizontal bar.
     setHorizontalScrollBarPolicy(Policy(horizontal && !settings.WordWrap, settings.HideScrollBars));
     setVerticalScrollBarPolicy(Policy(vertical, settings.HideScrollBars));
@@ -112,7 +111,8 @@ void TRichEdit::Configure(const TRichEditSettings& settings)
         pal.setBrush(QPalette::Inactive, QPalette::HighlightedText, QBrush(Qt::NoBrush));
     } else {
         pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-        pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+        pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     pal.color(QPalette::Active, QPalette::HighlightedText));
     }
     setPalette(pal);
 }

@@ -18,14 +18,14 @@ enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 // A view's settings, named as the window description names them.
 struct TRichEditSettings {
     TAlignment Alignment = TAlignment::taLeftJustify;  // of paragraphs that state none
-    bool ReadOnly = false;  // selecting and copying still work
+    bool ReadOnly = false;                             // selecting and copying still work
     bool WordWrap = true;
     TScrollStyle ScrollBars = TScrollStyle::ssNone;
     bool HideScrollBars = true;  // a permitted bar shows only while the text overflows
-    bool WantReturns = true;  // off: Enter and Return insert nothing
-    bool WantTabs = false;  // off: Tab moves the focus
-    bool HideSelection = true;  // no selection drawn while the view lacks the focus
-    bool PlainText = false;  // files are never read as RTF
+    bool WantReturns = true;     // off: Enter and Return insert nothing
+    bool WantTabs = false;       // off: Tab moves the focus
+    bool HideSelection = true;   // no selection drawn while the view lacks the focus
+    bool PlainText = false;      // files are never read as RTF
     TColor Color = clWindow;
     QString FontName = QStringLiteral("MS Sans Serif");
     int FontHeightPx = 11;

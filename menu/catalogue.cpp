@@ -3,9 +3,9 @@
 
 #include "base/error_report.h"
 #include "base/errors.h"
+#include "content/folders.h"
 #include "menu/form1.h"
 #include "ui_form1.h"
-#include "content/folders.h"
 
 #include <QTreeWidget>
 

@@ -3,18 +3,18 @@
 #include "menu/form1_inside.h"
 #include "ui_form1.h"
 
-#include "menu/app_title.h"
 #include "base/colors.h"
 #include "base/error_report.h"
-#include "menu/panel.h"
 #include "media/image_box.h"
 #include "media/text_view.h"
+#include "menu/app_title.h"
+#include "menu/panel.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QHeaderView>
 #include <QStyle>
 #include <QThread>
 #include <QTreeWidget>
@@ -23,10 +23,7 @@ namespace tavelo {
 
 namespace {
 
-TColor ParseColor(const QVariant& v, bool* ok)
-{
-    return static_cast<TColor>(v.toString().toUInt(ok, 16));
-}
+TColor ParseColor(const QVariant& v, bool* ok) { return static_cast<TColor>(v.toString().toUInt(ok, 16)); }
 
 // A colour the description gives a widget (property name), or fallback.
 TColor DescribedColor(const QWidget* w, const char* name, TColor fallback)
@@ -159,8 +156,9 @@ void TForm1::ApplyDescription()
         ui->RichEdit2->setFocusPolicy(Qt::StrongFocus);
     }
 
-    for (QWidget* w : {static_cast<QWidget*>(ui->Image1), static_cast<QWidget*>(ui->Image2), static_cast<QWidget*>(ui->RadioGroup1),
-                       static_cast<QWidget*>(ui->Panel1), static_cast<QWidget*>(ui->Panel2)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui->Image1), static_cast<QWidget*>(ui->Image2), static_cast<QWidget*>(ui->RadioGroup1),
+          static_cast<QWidget*>(ui->Panel1), static_cast<QWidget*>(ui->Panel2)})
         w->setFocusPolicy(Qt::NoFocus);
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setFocusPolicy(Qt::StrongFocus);
@@ -249,14 +247,13 @@ void TForm1::BindHandlers()
 }
 
 TForm1::Inside::Inside(TForm1& f)
-    : form(f),
-      BitBtn1(f.ui->BitBtn1), BitBtn2(f.ui->BitBtn2), BitBtn3(f.ui->BitBtn3), BitBtn4(f.ui->BitBtn4),
-      BitBtn5(f.ui->BitBtn5), BitBtn6(f.ui->BitBtn6), BitBtn7(f.ui->BitBtn7),
-      Button1(f.ui->Button1), Button2(f.ui->Button2), Button3(f.ui->Button3), Button4(f.ui->Button4),
-      Button5(f.ui->Button5), TreeView1(f.ui->TreeView1), RichEdit1(f.ui->RichEdit1), RichEdit2(f.ui->RichEdit2),
-      Image1(f.ui->Image1), Image2(f.ui->Image2), Panel1(f.ui->Panel1), Panel2(f.ui->Panel2),
-      RadioGroup1(f.ui->RadioGroup1), S(f.S), Timer2(f.Timer2), Timer3(f.Timer3), FileRun1(f.FileRun1),
-      ShellTreeView1(f.ShellTreeView1), ShellTreeView2(f.ShellTreeView2)
+    : form(f), BitBtn1(f.ui->BitBtn1), BitBtn2(f.ui->BitBtn2), BitBtn3(f.ui->BitBtn3), BitBtn4(f.ui->BitBtn4),
+      BitBtn5(f.ui->BitBtn5), BitBtn6(f.ui->BitBtn6), BitBtn7(f.ui->BitBtn7), Button1(f.ui->Button1),
+      Button2(f.ui->Button2), Button3(f.ui->Button3), Button4(f.ui->Button4), Button5(f.ui->Button5),
+      TreeView1(f.ui->TreeView1), RichEdit1(f.ui->RichEdit1), RichEdit2(f.ui->RichEdit2), Image1(f.ui->Image1),
+      Image2(f.ui->Image2), Panel1(f.ui->Panel1), Panel2(f.ui->Panel2), RadioGroup1(f.ui->RadioGroup1), S(f.S),
+      Timer2(f.Timer2), Timer3(f.Timer3), FileRun1(f.FileRun1), ShellTreeView1(f.ShellTreeView1),
+      ShellTreeView2(f.ShellTreeView2)
 {
 }
 

@@ -30,9 +30,9 @@ class TForm1 : public QWidget {
     Q_OBJECT
 public:
     struct Options {
-        bool runFormCreate = true;   // tests may build the window without start-up
-        std::function<void(int)> pause;      // blocking pause; QThread::msleep by default
-        std::function<void()> terminate;     // end the event loop; quit by default
+        bool runFormCreate = true;        // tests may build the window without start-up
+        std::function<void(int)> pause;   // blocking pause; QThread::msleep by default
+        std::function<void()> terminate;  // end the event loop; quit by default
     };
 
     explicit TForm1(QWidget* parent = nullptr);

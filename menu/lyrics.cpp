@@ -3,11 +3,11 @@
 
 #include "base/error_report.h"
 #include "base/errors.h"
-#include "menu/form1.h"
-#include "ui_form1.h"
 #include "content/folders.h"
 #include "media/file_run.h"
 #include "media/text_view.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
 
 #include <QTreeWidget>
 

@@ -1,13 +1,13 @@
 // The group, disc, help and player pages.
 
-#include "menu/form1.h"
-#include "ui_form1.h"
 #include "content/folders.h"
 #include "media/file_run.h"
 #include "media/image_box.h"
 #include "media/jpeg_image.h"
 #include "media/launcher.h"
 #include "media/text_view.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
 
 namespace tavelo {
 
@@ -21,10 +21,7 @@ void TForm1::ShowListedPicture(TImage* box, const QString& folder, int position)
     ShellTreeView2.SetRoot(S.SavedListRoot);
 }
 
-void TForm1::ShowFirstPicture(TImage* box, const QString& folder)
-{
-    ShowListedPicture(box, folder, 1);
-}
+void TForm1::ShowFirstPicture(TImage* box, const QString& folder) { ShowListedPicture(box, folder, 1); }
 
 void TForm1::GroupPageTail()
 {
@@ -55,15 +52,9 @@ void TForm1::TextPageTail(int& shownFlag, const QString& path)
     }
 }
 
-void TForm1::DiscPageTail()
-{
-    TextPageTail(S.DiscTextShown, kDiscTextPath);
-}
+void TForm1::DiscPageTail() { TextPageTail(S.DiscTextShown, kDiscTextPath); }
 
-void TForm1::HelpPageTail()
-{
-    TextPageTail(S.HelpTextShown, kHelpTextPath);
-}
+void TForm1::HelpPageTail() { TextPageTail(S.HelpTextShown, kHelpTextPath); }
 
 void TForm1::PlayerPageTail()
 {
@@ -83,14 +74,8 @@ void TForm1::PlayerPageTail()
     }
 }
 
-void TForm1::Button4Click()
-{
-    ShellOpenQuiet(kPlayerSetupPath);
-}
+void TForm1::Button4Click() { ShellOpenQuiet(kPlayerSetupPath); }
 
-void TForm1::Button5Click()
-{
-    ShellOpenQuiet(kPlayerPath);
-}
+void TForm1::Button5Click() { ShellOpenQuiet(kPlayerPath); }
 
 }  // namespace tavelo

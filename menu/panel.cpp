@@ -5,10 +5,7 @@
 
 namespace tavelo {
 
-TPanel::TPanel(QWidget* parent) : QFrame(parent)
-{
-    setFocusPolicy(Qt::NoFocus);
-}
+TPanel::TPanel(QWidget* parent) : QFrame(parent) { setFocusPolicy(Qt::NoFocus); }
 
 void TPanel::setText(const QString& text)
 {

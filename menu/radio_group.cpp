@@ -9,10 +9,7 @@ namespace {
 constexpr int kCaptionIndent = 8;
 }
 
-TRadioGroup::TRadioGroup(QWidget* parent) : QGroupBox(parent)
-{
-    setFocusPolicy(Qt::NoFocus);
-}
+TRadioGroup::TRadioGroup(QWidget* parent) : QGroupBox(parent) { setFocusPolicy(Qt::NoFocus); }
 
 void TRadioGroup::paintEvent(QPaintEvent*)
 {

@@ -3,10 +3,10 @@
 // then runs its own page tail.
 
 #include "base/colors.h"
-#include "menu/form1.h"
-#include "ui_form1.h"
 #include "media/image_box.h"
 #include "media/text_view.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
 
 #include <QCoreApplication>
 #include <QPushButton>

@@ -2,10 +2,10 @@
 // the picture folder, as the files-only lister saw them at start-up.
 
 #include "base/errors.h"
-#include "menu/form1.h"
-#include "ui_form1.h"
 #include "content/folders.h"
 #include "media/image_box.h"
+#include "menu/form1.h"
+#include "ui_form1.h"
 
 namespace tavelo {
 
@@ -55,10 +55,7 @@ void TForm1::Button1Click()
     ShowSlide(S.SlideIndex);
 }
 
-void TForm1::Timer3Timer()
-{
-    Button2Click();
-}
+void TForm1::Timer3Timer() { Button2Click(); }
 
 void TForm1::Button3Click()
 {

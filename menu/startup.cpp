@@ -4,13 +4,12 @@
 
 #include "base/error_report.h"
 #include "base/errors.h"
-#include "menu/form1.h"
-#include "ui_form1.h"
 #include "content/folders.h"
 #include "media/image_box.h"
 #include "media/jpeg_image.h"
 #include "media/text_view.h"
-
+#include "menu/form1.h"
+#include "ui_form1.h"
 
 namespace tavelo {
 
@@ -23,10 +22,7 @@ void TForm1::StartFirstSlide()
     ui->Image1->SetPicture(S.FirstSlideBitmap);
 }
 
-void TForm1::StartGroupText()
-{
-    LoadTextFile(ui->RichEdit1, kGroupTextPath);
-}
+void TForm1::StartGroupText() { LoadTextFile(ui->RichEdit1, kGroupTextPath); }
 
 void TForm1::StartSlideCount()
 {

@@ -4,8 +4,7 @@
 
 namespace tavelo {
 
-TTimer::TTimer(int interval, bool enabled, QObject* parent)
-    : QObject(parent), interval_(interval), enabled_(enabled)
+TTimer::TTimer(int interval, bool enabled, QObject* parent) : QObject(parent), interval_(interval), enabled_(enabled)
 {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &TTimer::Tick);

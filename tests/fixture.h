@@ -15,8 +15,8 @@ public:
     Disc(const Disc&) = delete;
     Disc& operator=(const Disc&) = delete;
 
-    QString Root() const;                       // absolute, no final "/"
-    QString Path(const QString& rel) const;     // Root() + "/" + rel
+    QString Root() const;                    // absolute, no final "/"
+    QString Path(const QString& rel) const;  // Root() + "/" + rel
     void MakeDir(const QString& rel) const;
     void Write(const QString& rel, const QByteArray& bytes) const;  // makes parent folders
     // A baseline JPEG of w x h in one colour (QImageWriter), or grey when grey.

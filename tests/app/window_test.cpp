@@ -1,23 +1,23 @@
 // The window description and the application frame: every widget's geometry,
 // caption, font, colour, visibility and tab order; focus and keys; timers.
 
-#include "menu/app_title.h"
-#include "base/errors.h"
-#include "base/colors.h"
 #include "app/message_box_report.h"
 #include "app/resources.h"
-#include "menu/timer.h"
+#include "base/colors.h"
+#include "base/errors.h"
 #include "media/image_box.h"
 #include "media/text_view.h"
+#include "menu/app_title.h"
+#include "menu/timer.h"
 #include "tests/media/xdg_tree.h"
 #include "tests/menu/form_fixture.h"
 
 #include <QApplication>
-#include <QStyle>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRawFont>
+#include <QStyle>
 #include <QStyleOptionButton>
 #include <QThread>
 #include <QTreeWidget>
@@ -39,7 +39,7 @@ struct Row {
     QRect geometry;
     const char* caption;  // nullptr: no caption to check
     bool visible;
-    const char* family;   // nullptr: the window's font
+    const char* family;  // nullptr: the window's font
     int pixels;
     bool italic;
 };
@@ -107,7 +107,8 @@ TEST(Window, EveryWidgetMatchesTheDescription)
         if (row.caption) {
             EXPECT_EQ(Caption(w), QString::fromUtf8(row.caption)) << row.name;
         }
-        EXPECT_EQ(w->font().family(), row.family ? QString::fromUtf8(row.family) : QStringLiteral("MS Sans Serif")) << row.name;
+        EXPECT_EQ(w->font().family(), row.family ? QString::fromUtf8(row.family) : QStringLiteral("MS Sans Serif"))
+            << row.name;
         if (qobject_cast<TRichEdit*>(w)) {
             // Text views keep their default format in whole points (11 px is 8 pt, 19 px is 14 pt).
             EXPECT_EQ(w->font().pointSize(), row.pixels == 11 ? 8 : 14) << row.name;
@@ -144,7 +145,7 @@ TEST(Window, FocusStartsOnSlidesAndTabFollowsTheDescription)
     f.form.activateWindow();
     QApplication::processEvents();
     f.BitBtn1->setFocus();  // the offscreen platform activates no window itself
-    const std::vector<QWidget*> cycle{f.BitBtn1, f.BitBtn2, f.BitBtn3,  f.BitBtn4, f.TreeView1,
+    const std::vector<QWidget*> cycle{f.BitBtn1, f.BitBtn2, f.BitBtn3, f.BitBtn4, f.TreeView1,
                                       f.BitBtn5, f.BitBtn6, f.BitBtn7, f.BitBtn1};
     for (size_t i = 1; i < cycle.size(); ++i) {
         SendKey(QApplication::focusWidget(), Qt::Key_Tab);
@@ -229,9 +230,9 @@ struct CaptionRow {
 };
 
 const CaptionRow kCaptions[] = {
-    {"BitBtn1", 97, 130},  {"BitBtn2", 113, 129}, {"BitBtn3", 81, 129}, {"BitBtn4", 81, 129},
-    {"BitBtn5", 97, 130},  {"BitBtn6", 113, 129}, {"BitBtn7", 97, 0},   {"Button1", 53, 0},
-    {"Button2", 57, 0},    {"Button3", 109, 0},   {"Button4", 113, 0},  {"Button5", 113, 0},
+    {"BitBtn1", 97, 130}, {"BitBtn2", 113, 129}, {"BitBtn3", 81, 129}, {"BitBtn4", 81, 129},
+    {"BitBtn5", 97, 130}, {"BitBtn6", 113, 129}, {"BitBtn7", 97, 0},   {"Button1", 53, 0},
+    {"Button2", 57, 0},   {"Button3", 109, 0},   {"Button4", 113, 0},  {"Button5", 113, 0},
 };
 
 // Empty when the caption fits its button as it is now: every letter comes
@@ -255,11 +256,12 @@ std::string CaptionMisfit(QPushButton* b)
     const QFontMetrics metrics(font);
     const int width = metrics.size(Qt::TextShowMnemonic, b->text()).width();
     const QRect ink = metrics.tightBoundingRect(text);
-    const double baseline = area.top() + (area.height() - metrics.ascent() - metrics.descent()) / 2.0 + metrics.ascent();
+    const double baseline =
+        area.top() + (area.height() - metrics.ascent() - metrics.descent()) / 2.0 + metrics.ascent();
     if (width > area.width() || baseline + ink.top() < 0 || baseline + ink.bottom() >= b->height())
         return std::to_string(width) + " wide label, letters from " + std::to_string(baseline + ink.top()) + " to " +
-               std::to_string(baseline + ink.bottom()) + ", in a " + std::to_string(area.width()) +
-               " wide area of a " + std::to_string(b->width()) + "x" + std::to_string(b->height()) + " button";
+               std::to_string(baseline + ink.bottom()) + ", in a " + std::to_string(area.width()) + " wide area of a " +
+               std::to_string(b->width()) + "x" + std::to_string(b->height()) + " button";
     return {};
 }
 

@@ -26,8 +26,8 @@ void WriteGoodDisc(const Disc& disc)
     for (const char* exe : {"player/player.exe", "player/playersetup.exe"}) {
         const QString rel = QString::fromLatin1(exe);
         disc.Write(rel, "MZ");
-        QFile::setPermissions(disc.Path(rel), QFile::permissions(disc.Path(rel)) | QFile::ExeOwner | QFile::ExeGroup |
-                                                  QFile::ExeOther);
+        QFile::setPermissions(disc.Path(rel),
+                              QFile::permissions(disc.Path(rel)) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
     }
 }
 

@@ -125,8 +125,9 @@ protected:
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
             file.write("#!/bin/sh\n");
         }
-        QFile::setPermissions(kit.filePath(QStringLiteral("autorun.sh")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(kit.filePath(QStringLiteral("autorun.sh")), QFile::ReadOwner | QFile::WriteOwner |
+                                                                              QFile::ExeOwner | QFile::ReadOther |
+                                                                              QFile::ExeOther);
     }
 
     QString Listing(const QString& iso, const QString& what)
@@ -147,7 +148,7 @@ TEST_F(ImageTest, MergesDiscAndKitAndKeepsExecBits)
     const QString iso = outDir.filePath(QStringLiteral("disc.iso"));
     const QStringList before = Snapshot(disc.Root());
     const Result r = Tool({QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), iso, QStringLiteral("--kit"),
-                         kitDir.path(), QStringLiteral("--label"), QStringLiteral("TEST_DISC")});
+                           kitDir.path(), QStringLiteral("--label"), QStringLiteral("TEST_DISC")});
     ASSERT_EQ(r.exit, 0) << r.err.toStdString() << r.out.toStdString();
     EXPECT_EQ(Snapshot(disc.Root()), before);
     const QString top = Listing(iso, QStringLiteral("/"));
@@ -161,8 +162,8 @@ TEST_F(ImageTest, RefusesADiscWithErrorsUnlessForced)
 {
     disc.Write(QStringLiteral("picture/03 c.jpg"), "not a picture");
     const QString iso = outDir.filePath(QStringLiteral("disc.iso"));
-    const QStringList args{QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), iso, QStringLiteral("--kit"),
-                           kitDir.path()};
+    const QStringList args{QStringLiteral("image"), disc.Root(),  QStringLiteral("-o"), iso,
+                           QStringLiteral("--kit"), kitDir.path()};
     EXPECT_EQ(Tool(args).exit, 1);
     EXPECT_FALSE(QFileInfo::exists(iso));
     EXPECT_EQ(Tool(args + QStringList{QStringLiteral("--force")}).exit, 0);
@@ -170,11 +171,11 @@ TEST_F(ImageTest, RefusesADiscWithErrorsUnlessForced)
 
     // Neither a missing kit nor an image inside the disc is built.
     EXPECT_EQ(Tool({QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), iso, QStringLiteral("--kit"),
-                     disc.Path(QStringLiteral("no kit"))})
+                    disc.Path(QStringLiteral("no kit"))})
                   .exit,
               2);
     EXPECT_EQ(Tool({QStringLiteral("image"), disc.Root(), QStringLiteral("-o"), disc.Path(QStringLiteral("in.iso")),
-                     QStringLiteral("--kit"), kitDir.path(), QStringLiteral("--force")})
+                    QStringLiteral("--kit"), kitDir.path(), QStringLiteral("--force")})
                   .exit,
               2);
     EXPECT_FALSE(QFileInfo::exists(disc.Path(QStringLiteral("in.iso"))));

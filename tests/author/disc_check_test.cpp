@@ -1,9 +1,9 @@
 // The author's check on hand-made discs: one bad disc per kind of finding,
 // built from a small disc that checks clean.
 #include "author/disc_check.h"
+#include "menu/form1_inside.h"
 #include "tests/author/author_fixture.h"
 #include "tests/fixture.h"
-#include "menu/form1_inside.h"
 #include "tests/media/xdg_tree.h"
 
 #include <QDir>
@@ -164,8 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDisc{"StrayFileInSound", write("sound/readme.txt"), Severity::Error, "sound-stray-file", "sound/readme.txt"},
         BadDisc{"EmptyAlbum", [](Disc& d) { d.MakeDir(QStringLiteral("sound/B")); }, Severity::Warning, "album-empty",
                 "sound/B"},
-        BadDisc{"TextTheViewRefuses", [](Disc& d) { d.Write(QStringLiteral("help/help.txt"), QByteArray(300000, '\n')); },
-                Severity::Error,
+        BadDisc{"TextTheViewRefuses",
+                [](Disc& d) { d.Write(QStringLiteral("help/help.txt"), QByteArray(300000, '\n')); }, Severity::Error,
                 "text-unreadable", "help/help.txt"},
         BadDisc{"MissingLyrics", rm("text/A/01 s.txt"), Severity::Error, "lyrics-missing", "text/A/01 s.txt"},
         BadDisc{"OrphanLyrics", write("text/A/01 z.txt", "la"), Severity::Warning, "lyrics-orphan", "text/A/01 z.txt"},
@@ -188,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDisc{"UnusedFile", write("about disk/notes.doc"), Severity::Note, "unused-file", "about disk/notes.doc"},
         BadDisc{"NeedsDvd", [](Disc& d) { Sparse(d, QStringLiteral("about disk/big.bin"), qint64(800) * 1000 * 1000); },
                 Severity::Note, "too-big-for-cd", ""},
-        BadDisc{"TooBigForDvd", [](Disc& d) { Sparse(d, QStringLiteral("about disk/big.bin"), qint64(5) * 1000 * 1000 * 1000); },
+        BadDisc{"TooBigForDvd",
+                [](Disc& d) { Sparse(d, QStringLiteral("about disk/big.bin"), qint64(5) * 1000 * 1000 * 1000); },
                 Severity::Warning, "too-big-for-dvd", ""}),
     [](const ::testing::TestParamInfo<BadDisc>& info) { return std::string(info.param.name); });
 
@@ -221,7 +222,8 @@ TEST(DiscCheck, NotesTheEncodingEachTextIsReadIn)
         if (f.code == QLatin1String("text-encoding"))
             encodings[f.path] = f.message;
     EXPECT_TRUE(encodings.value(QStringLiteral("about group/about.txt")).endsWith(QStringLiteral("read as RTF.")));
-    EXPECT_TRUE(encodings.value(QStringLiteral("about disk/about.txt")).contains(QStringLiteral("UTF-16 little-endian")));
+    EXPECT_TRUE(
+        encodings.value(QStringLiteral("about disk/about.txt")).contains(QStringLiteral("UTF-16 little-endian")));
     EXPECT_TRUE(encodings.value(QStringLiteral("help/help.txt")).contains(QStringLiteral("Windows-1251")));
     EXPECT_TRUE(encodings.value(QStringLiteral("text/A/01 s.txt")).contains(QStringLiteral("ASCII")));
 }

@@ -44,8 +44,8 @@ TEST(Lister, FilesOnlyHiddenLeftOutExtensionsStripped)
 
 TEST(Lister, OrderIsCaseBlindWithNumbersByValue)
 {
-    std::vector<TShellTreeView::Entry> e{{"10 x", false}, {"2 x", false}, {"B", false}, {"a", false},
-                                         {"b", false}, {"02 x", false}, {"Альбом", true}};
+    std::vector<TShellTreeView::Entry> e{{"10 x", false}, {"2 x", false},  {"B", false},    {"a", false},
+                                         {"b", false},    {"02 x", false}, {"Альбом", true}};
     TShellTreeView::SortEntries(e);
     QStringList got;
     for (const auto& x : e)

@@ -23,8 +23,10 @@ TEST(Resolver, SeparatorsRunsAndCaseBlindComponents)
     disc.Enter();
 
     const QByteArray photo = QFile::encodeName(disc.Path(QStringLiteral("PICTURE/Photo1.JPG")));
-    for (const char* p : {"picture\\photo1.jpg", "picture//PHOTO1.jpg", "\\\\picture\\\\Photo1.JPG", "PICTURE/Photo1.JPG"}) {
-        const Resolved r = ResolvePath(QString::fromUtf8(p).startsWith(QLatin1Char('\\')) ? QString::fromUtf8(p).mid(2) : QString::fromUtf8(p));
+    for (const char* p :
+         {"picture\\photo1.jpg", "picture//PHOTO1.jpg", "\\\\picture\\\\Photo1.JPG", "PICTURE/Photo1.JPG"}) {
+        const Resolved r = ResolvePath(QString::fromUtf8(p).startsWith(QLatin1Char('\\')) ? QString::fromUtf8(p).mid(2)
+                                                                                          : QString::fromUtf8(p));
         ASSERT_TRUE(r.ok()) << p;
         EXPECT_EQ(r.native, photo) << p;
     }
@@ -71,7 +73,8 @@ TEST(OpenForReading, MessagesNameTheAbsolutePathAndCause)
         OpenForReading(QStringLiteral("text\\A\\1.txt"));
         FAIL() << "no error";
     } catch (const EFOpenError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Cannot open file \"%1/text/A/1.txt\". No such file or directory").arg(disc.Root()));
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("Cannot open file \"%1/text/A/1.txt\". No such file or directory").arg(disc.Root()));
     }
     // A folder cannot be opened as a file.
     EXPECT_THROW(OpenForReading(QStringLiteral("help")), EFOpenError);
@@ -107,7 +110,7 @@ TEST(CurrentDirectoryLowered, AStartFolderThatIsGoneIsAnErrorNotTheRoot)
 TEST(Names, BytesSurviveDecodingAndBackslashesStayInTheName)
 {
     for (const QByteArray& bytes : {QByteArray("\xFE"), QByteArray("\xFF"), QByteArray("a\\b"), QByteArray("Песня"),
-                                   QByteArray("x\xC3("), QByteArray("\xED\xA0\x80"), QByteArray("\xF0\x9F\x8E\xB5")}) {
+                                    QByteArray("x\xC3("), QByteArray("\xED\xA0\x80"), QByteArray("\xF0\x9F\x8E\xB5")}) {
         EXPECT_EQ(EncodeName(DecodeName(bytes)), bytes) << bytes.toHex().constData();
     }
     EXPECT_NE(DecodeName(QByteArray("\xFE")), DecodeName(QByteArray("\xFF")));

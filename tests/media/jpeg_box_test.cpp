@@ -1,9 +1,9 @@
 // Placement, the image box and ShowJpegFile.
 #include "base/errors.h"
+#include "fixtures/jpeg_codec.h"
 #include "media/image_box.h"
 #include "media/placement.h"
 #include "tests/fixture.h"
-#include "fixtures/jpeg_codec.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,9 +1,9 @@
 // Reading and decoding: the error table, pixel formats and the pixels
 // themselves against libjpeg's own decode.
 #include "base/errors.h"
+#include "fixtures/jpeg_codec.h"
 #include "media/jpeg_image.h"
 #include "tests/fixture.h"
-#include "fixtures/jpeg_codec.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,8 +31,7 @@ struct Failure {
     QString message;
 };
 
-template <class F>
-Failure FailureOf(F&& fn)
+template<class F> Failure FailureOf(F&& fn)
 {
     try {
         fn();
@@ -42,8 +41,7 @@ Failure FailureOf(F&& fn)
     return {"none", {}};
 }
 
-template <class E>
-std::string Class() { return typeid(E).name(); }
+template<class E> std::string Class() { return typeid(E).name(); }
 
 QString JpegError(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
 
@@ -303,7 +301,8 @@ void ExpectSameAsLibjpeg(const TBitmap& image, const test::Reference& ref)
         const uchar* row = image.constScanLine(y);
         const std::uint8_t* want = ref.data.data() + static_cast<std::size_t>(y) * ref.width * 3;
         for (int x = 0; x < ref.width; ++x)
-            mismatches += row[3 * x] != want[3 * x + 2] || row[3 * x + 1] != want[3 * x + 1] || row[3 * x + 2] != want[3 * x];
+            mismatches +=
+                row[3 * x] != want[3 * x + 2] || row[3 * x + 1] != want[3 * x + 1] || row[3 * x + 2] != want[3 * x];
     }
     EXPECT_EQ(mismatches, 0);
 }
@@ -388,7 +387,8 @@ TEST_F(Decode, TruncatedFilesDecodeAsFarAsTheirDataGoes)
     // end-of-data marker is met, the picture is flat mid-grey.
     const qsizetype sos = whole.indexOf(QByteArray::fromHex("FFDA"));
     ASSERT_GT(sos, 0);
-    const qsizetype scanStart = sos + 2 + ((static_cast<uchar>(whole[sos + 2]) << 8) | static_cast<uchar>(whole[sos + 3]));
+    const qsizetype scanStart =
+        sos + 2 + ((static_cast<uchar>(whole[sos + 2]) << 8) | static_cast<uchar>(whole[sos + 3]));
     const TBitmap empty = DecodeBytes(whole.left(scanStart));
     ASSERT_EQ(empty.size(), full.size());
     for (int y = 24; y < 64; ++y)

@@ -171,7 +171,8 @@ TEST_F(Launch, EachFailureCauseHasItsOwnMessage)
         ExecuteFileRun(run);
         ADD_FAILURE() << "a missing song was reported as opened";
     } catch (const EShellError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Cannot open \"%1/sound/A/missing.mp3\". No such file or directory").arg(root));
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("Cannot open \"%1/sound/A/missing.mp3\". No such file or directory").arg(root));
     }
     EXPECT_EQ(run.Directory, QStringLiteral("sound\\A\\missing.mp3"));
     EXPECT_TRUE(run.Enabled);
@@ -179,10 +180,13 @@ TEST_F(Launch, EachFailureCauseHasItsOwnMessage)
     EXPECT_EQ(messageOf(QStringLiteral("sound\\No Album\\1.mp3")),
               QStringLiteral("Cannot open \"%1/sound/No Album/1.mp3\". No such file or directory").arg(root));
     EXPECT_EQ(messageOf(QStringLiteral("sound\\a\\FLAC SONG.flac")),
-              QStringLiteral("Cannot open \"%1/sound/a/FLAC SONG.flac\". No application is registered for the type \"audio/flac\"").arg(root));
+              QStringLiteral(
+                  "Cannot open \"%1/sound/a/FLAC SONG.flac\". No application is registered for the type \"audio/flac\"")
+                  .arg(root));
 
     const QString broken = messageOf(QStringLiteral("sound\\A\\wave.wav"));
-    EXPECT_TRUE(broken.startsWith(QStringLiteral("Cannot start \"Broken\" to open \"%1/sound/A/wave.wav\". ").arg(root)))
+    EXPECT_TRUE(
+        broken.startsWith(QStringLiteral("Cannot start \"Broken\" to open \"%1/sound/A/wave.wav\". ").arg(root)))
         << broken.toStdString();
     // GIO's own reason follows.
     EXPECT_TRUE(broken.contains(QStringLiteral("/no-such-folder"))) << broken.toStdString();

@@ -184,8 +184,9 @@ TEST_F(TextLoad, MissingFileOrFolderFailsAndLeavesTheViewAlone)
             ADD_FAILURE() << "no error for " << path.toStdString();
         } catch (const EFOpenError& e) {
             const int err = path == "text" ? EISDIR : ENOENT;
-            EXPECT_EQ(e.Message(), QStringLiteral("Cannot open file \"%1\". %2")
-                                       .arg(AbsoluteForMessage(path), SystemDescription(err)));
+            EXPECT_EQ(
+                e.Message(),
+                QStringLiteral("Cannot open file \"%1\". %2").arg(AbsoluteForMessage(path), SystemDescription(err)));
         }
         EXPECT_EQ(Lines(view.document()), QStringList{"before"});
     }
@@ -195,7 +196,7 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
 {
     Load("before");
     QByteArray oversized;
-    oversized.resize(kMaxTextBytes + 1);  // refused on its size, before reading
+    oversized.resize(kMaxTextBytes + 1);                // refused on its size, before reading
     const QByteArray breaks(kMaxTextParagraphs, '\n');  // one paragraph too many
     const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextParagraphs) + "}";
     const QByteArray longLine(kMaxParagraphChars + 1, 'w');  // a paragraph too long

@@ -40,17 +40,17 @@ QTextCharFormat FormatOf(const QTextDocument& doc, const QString& text)
 TEST(RtfReader, FormattingLandsInTheDocument)
 {
     QTextDocument doc;
-    const QStringList lines = Read(doc,
-        "{\\rtf1\\ansi\\ansicpg1251\\deff0"
-        "{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}{\\f1\\fmodern Courier New;}"
-        "{\\f2\\fcharset204{\\*\\panose 0}\\'c0\\'f0\\'e8\\'e0\\'eb;}}\r\n"
-        "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}\r\n"
-        "{\\*\\generator Writer 1.0;}\\viewkind4\\uc1"
-        "\\pard\\qr\\b Bold\\b0  \\cf1 red\\cf0  \\i it\\i0  \\ul u\\ulnone  \\strike s\\strike0\\par\r\n"
-        "\\pard\\fs40 big\\fs24  \\f1 mono\\f0\\par\r\n"
-        "\\pard plain\\par\r\n"
-        "\\pard\\qc\\f2 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\u1052?\\u1080?\\u1088?\\par\r\n"
-        "\\pard\\qj justified\\line next\\par\r\n}");
+    const QStringList lines =
+        Read(doc, "{\\rtf1\\ansi\\ansicpg1251\\deff0"
+                  "{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}{\\f1\\fmodern Courier New;}"
+                  "{\\f2\\fcharset204{\\*\\panose 0}\\'c0\\'f0\\'e8\\'e0\\'eb;}}\r\n"
+                  "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}\r\n"
+                  "{\\*\\generator Writer 1.0;}\\viewkind4\\uc1"
+                  "\\pard\\qr\\b Bold\\b0  \\cf1 red\\cf0  \\i it\\i0  \\ul u\\ulnone  \\strike s\\strike0\\par\r\n"
+                  "\\pard\\fs40 big\\fs24  \\f1 mono\\f0\\par\r\n"
+                  "\\pard plain\\par\r\n"
+                  "\\pard\\qc\\f2 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\u1052?\\u1080?\\u1088?\\par\r\n"
+                  "\\pard\\qj justified\\line next\\par\r\n}");
     EXPECT_EQ(lines, (QStringList{"Bold red it u s", "big mono", "plain", QStringLiteral("Привет Мир"),
                                   QStringLiteral("justified\u2028next")}));
 
@@ -95,9 +95,10 @@ TEST(RtfReader, GroupsRestoreFormattingAndSkipWhatIsNotText)
 TEST(RtfReader, EscapesSymbolsAndUnicode)
 {
     QTextDocument doc;
-    EXPECT_EQ(Read(doc, "{\\rtf1 \\\\\\{\\}a\\~b\\emdash\\lquote x\\rquote\\ldblquote\\rdblquote\\endash\\bullet\\tab"
-                        "\\u8364?\\uc2\\u-4001\\'3f\\'3fz{\\uc0\\u1071}\\u128512??}"),
-              QStringList{QStringLiteral("\\{}a\u00A0b\u2014\u2018x\u2019\u201C\u201D\u2013\u2022\t€\uF05FzЯ\U0001F600")});
+    EXPECT_EQ(
+        Read(doc, "{\\rtf1 \\\\\\{\\}a\\~b\\emdash\\lquote x\\rquote\\ldblquote\\rdblquote\\endash\\bullet\\tab"
+                  "\\u8364?\\uc2\\u-4001\\'3f\\'3fz{\\uc0\\u1071}\\u128512??}"),
+        QStringList{QStringLiteral("\\{}a\u00A0b\u2014\u2018x\u2019\u201C\u201D\u2013\u2022\t€\uF05FzЯ\U0001F600")});
     // Cyrillic by \ansicpg with a font that names no charset, and by the default code page.
     EXPECT_EQ(Read(doc, "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fnil\\fcharset0 Times;}}\\f0 \\'c4\\'e0}"),
               QStringList{QStringLiteral("Да")});

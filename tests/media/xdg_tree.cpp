@@ -50,13 +50,14 @@ XdgTree::XdgTree() : dir_(QDir::tempPath() + QStringLiteral("/tavelo-xdg-XXXXXX"
 
     WriteFile(root + QStringLiteral("/data/applications/tavelo-recorder.desktop"),
               "[Desktop Entry]\nType=Application\nName=Recorder\n" + exec +
-              "MimeType=audio/mpeg;application/x-ms-dos-executable;\n");
+                  "MimeType=audio/mpeg;application/x-ms-dos-executable;\n");
     WriteFile(root + QStringLiteral("/data/applications/tavelo-broken.desktop"),
               "[Desktop Entry]\nType=Application\nName=Broken\n" + exec +
-              // GIO finds out only what fails before the program itself runs:
-              // here, entering its working folder.
-              "Path=" + r + "/no-such-folder\n"
-              "MimeType=audio/x-wav;\n");
+                  // GIO finds out only what fails before the program itself runs:
+                  // here, entering its working folder.
+                  "Path=" + r +
+                  "/no-such-folder\n"
+                  "MimeType=audio/x-wav;\n");
     WriteFile(root + QStringLiteral("/config/mimeapps.list"),
               "[Default Applications]\n"
               "audio/mpeg=tavelo-recorder.desktop\n"

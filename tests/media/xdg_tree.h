@@ -23,7 +23,7 @@ struct LaunchRecord {
     QString cwd;
     QStringList args;
     QList<QByteArray> rawArgs;  // the same, as bytes
-    long long pid = 0;  // the recorder's process
+    long long pid = 0;          // the recorder's process
 };
 
 class XdgTree {

@@ -66,8 +66,9 @@ TEST(Catalogue, EntriesThatCannotBeListedAreReportedAndLaterAlbumsStillGetTheirS
     TForm1::Inside& f = fx.Build();
     const QString ax = DecodeName(QByteArray("A\\x"));
     EXPECT_EQ(Flat(f.TreeView1), (QStringList{"A", "  1", "  2", ax, "B", "  3", "AA"}));
-    EXPECT_EQ(fx.errors.seen, (QStringList{QStringLiteral("Error setting path: \"%1\\sound\\A\\x\\\"").arg(f.S.BaseDir),
-                                           QStringLiteral("Error setting path: \"%1\\sound\\AA\\\"").arg(f.S.BaseDir)}));
+    EXPECT_EQ(fx.errors.seen,
+              (QStringList{QStringLiteral("Error setting path: \"%1\\sound\\A\\x\\\"").arg(f.S.BaseDir),
+                           QStringLiteral("Error setting path: \"%1\\sound\\AA\\\"").arg(f.S.BaseDir)}));
     EXPECT_FALSE(f.Timer2.Enabled());
 }
 
@@ -156,7 +157,8 @@ TEST(Songs, RenamedNodeUsesItsNewTextAndMissingLyricsStillPlay)
     EXPECT_EQ(f.FileRun1.Directory, QStringLiteral("sound\\A\\9.mp3"));
     EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("Lyrics two")) << "view keeps what it showed";
     ASSERT_EQ(fx.errors.seen.size(), 1);
-    EXPECT_EQ(fx.errors.seen[0], QStringLiteral("Cannot open file \"%1/text/A/9.txt\". No such file or directory.").arg(fx.disc.Root()));
+    EXPECT_EQ(fx.errors.seen[0],
+              QStringLiteral("Cannot open file \"%1/text/A/9.txt\". No such file or directory.").arg(fx.disc.Root()));
     const auto launches = xdg.WaitForLaunches(2);
     ASSERT_EQ(launches.size(), 2);
     EXPECT_TRUE(launches[0].args.last().endsWith(QStringLiteral("sound/A/9.mp3")) ||
@@ -203,8 +205,10 @@ TEST(Songs, ListedNamesOpenAndLaunchExactlyTheFileListed)
     EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("lyrics ff"));
     const QString climber = QStringLiteral("zz\\..\\..\\..\\help\\evil");
     EXPECT_EQ(fx.errors.seen,
-              (QStringList{QStringLiteral("Cannot open file \"%1/text/A/%2.txt\". No such file or directory.").arg(fx.disc.Root(), climber),
-                           QStringLiteral("Cannot open \"%1/sound/A/%2.mp3\". No such file or directory.").arg(fx.disc.Root(), climber)}));
+              (QStringList{QStringLiteral("Cannot open file \"%1/text/A/%2.txt\". No such file or directory.")
+                               .arg(fx.disc.Root(), climber),
+                           QStringLiteral("Cannot open \"%1/sound/A/%2.mp3\". No such file or directory.")
+                               .arg(fx.disc.Root(), climber)}));
     EXPECT_EQ(xdg.WaitForLaunches(3, 500).size(), 2) << "nothing outside the album was started";
 }
 
@@ -215,7 +219,8 @@ TEST(Songs, RefusedLaunchIsReportedOnceAndNotRetried)
     QFile::remove(fx.disc.Path(QStringLiteral("sound/A/1.mp3")));
     Select(f, 0, 0);
     ASSERT_EQ(fx.errors.seen.size(), 1);
-    EXPECT_TRUE(fx.errors.seen[0].contains(QStringLiteral("No such file or directory"))) << fx.errors.seen[0].toStdString();
+    EXPECT_TRUE(fx.errors.seen[0].contains(QStringLiteral("No such file or directory")))
+        << fx.errors.seen[0].toStdString();
     EXPECT_EQ(f.FileRun1.Directory, QStringLiteral("sound\\A\\1.mp3"));
     EXPECT_EQ(f.RichEdit2->toPlainText(), QStringLiteral("Lyrics one"));
     f.TreeView1GetSelectedIndex();

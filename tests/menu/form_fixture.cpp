@@ -57,7 +57,8 @@ TForm1::Inside& FormOnDisc::Build(bool runTimer2)
 
 void RenameToBytes(const Disc& disc, const QString& from, const QByteArray& to)
 {
-    if (std::rename(QFile::encodeName(disc.Path(from)).constData(), (QFile::encodeName(disc.Root()) + '/' + to).constData()) != 0)
+    if (std::rename(QFile::encodeName(disc.Path(from)).constData(),
+                    (QFile::encodeName(disc.Root()) + '/' + to).constData()) != 0)
         throw std::runtime_error("rename failed");
 }
 

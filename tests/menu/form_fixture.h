@@ -20,8 +20,8 @@ struct ErrorRecorder : ErrorReport {
     void Report(const QString& m) override { seen << m; }
 };
 
-inline constexpr unsigned kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00,
-                          kMagenta = 0xFF00FF, kCyan = 0x00FFFF;
+inline constexpr unsigned kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00, kMagenta = 0xFF00FF,
+                          kCyan = 0x00FFFF;
 
 class FormOnDisc {
 public:

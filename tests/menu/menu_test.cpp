@@ -43,9 +43,9 @@ Snapshot Take(TForm1::Inside& f)
                                                       f.Button2, f.Button3, f.Button4, f.Button5})
         s.visible.push_back(!w->isHidden());
     const TProgramState& st = f.S;
-    s.flags = {st.SlidesActive, st.LyricsActive, st.GroupActive, st.DiscActive, st.PlayerActive, st.HelpActive,
-               st.SlideControlsShown, st.LyricsShown, st.GroupPageShown, st.DiscTextShown, st.PlayerPageShown,
-               st.HelpTextShown, st.AutoShowOn};
+    s.flags = {st.SlidesActive,    st.LyricsActive,       st.GroupActive, st.DiscActive,     st.PlayerActive,
+               st.HelpActive,      st.SlideControlsShown, st.LyricsShown, st.GroupPageShown, st.DiscTextShown,
+               st.PlayerPageShown, st.HelpTextShown,      st.AutoShowOn};
     return s;
 }
 
@@ -194,7 +194,8 @@ TEST(Pages, HelpThenDiscReplacesTheTextAndMissingTextKeepsTheButtonLit)
     QFile::remove(fx.disc.Path(QStringLiteral("about disk/about.txt")));
     Click(f, DiscPage);
     ASSERT_EQ(fx.errors.seen.size(), 1);
-    EXPECT_TRUE(fx.errors.seen[0].startsWith(QStringLiteral("Cannot open file \"%1/about disk/about.txt\". ").arg(fx.disc.Root())))
+    EXPECT_TRUE(fx.errors.seen[0].startsWith(
+        QStringLiteral("Cannot open file \"%1/about disk/about.txt\". ").arg(fx.disc.Root())))
         << fx.errors.seen[0].toStdString();
     EXPECT_EQ(f.S.DiscActive, 1);
     EXPECT_EQ(f.BitBtn4->width(), 129);

@@ -120,8 +120,9 @@ TEST(SlideShow, ListedNamesOpenExactlyTheFileListed)
         f.Button2->click();
     EXPECT_EQ(SlideShown(f), 3) << "the climbing name opens nothing";
     ASSERT_EQ(fx.errors.seen.size(), 1);
-    EXPECT_EQ(fx.errors.seen[0], QStringLiteral("Cannot open file \"%1/picture/zz\\..\\..\\help\\evil.jpg\". No such file or directory.")
-                                     .arg(f.S.BaseDir));
+    EXPECT_EQ(fx.errors.seen[0],
+              QStringLiteral("Cannot open file \"%1/picture/zz\\..\\..\\help\\evil.jpg\". No such file or directory.")
+                  .arg(f.S.BaseDir));
     f.Button2->click();
     EXPECT_TRUE(Near(CentreColour(f.Image1->Picture()), kYellow));
     f.Button2->click();
