@@ -138,8 +138,9 @@ TEST(Lister, AFolderThatCannotBeReadIsAPathError)
     ASSERT_EQ(::chmod(QFile::encodeName(disc.Path(QStringLiteral("locked"))).constData(), 0311), 0);
     // Root reads every folder; the check runs as nobody.
     const uid_t uid = ::geteuid();
-    if (uid == 0)
+    if (uid == 0) {
         ASSERT_EQ(::seteuid(65534), 0);
+    }
     TShellTreeView v(otNonFolders);
     v.SetRoot(disc.Root() + QStringLiteral("/ok/"));
     const QString locked = disc.Root() + QStringLiteral("/locked/");
@@ -149,8 +150,9 @@ TEST(Lister, AFolderThatCannotBeReadIsAPathError)
     } catch (const Exception& e) {
         message = e.Message();
     }
-    if (uid == 0)
+    if (uid == 0) {
         ASSERT_EQ(::seteuid(0), 0);
+    }
     EXPECT_EQ(message, QStringLiteral("Error setting path: \"%1\"").arg(locked));
     EXPECT_EQ(Names(v), QStringList{"a"});
 }
