@@ -19,6 +19,27 @@
 namespace tavelo {
 namespace {
 
+constexpr qsizetype kLongText = 64 * 1024;  // far more lines than any view shows at once
+
+// A long text will need the vertical bar. Showing it before the fill lays
+// the first screen out once, at its final width, instead of again when the
+// bar appears; the policy is back, whatever happens, before anything paints.
+class VerticalBarDuringFill {
+public:
+    VerticalBarDuringFill(QTextEdit* view, qsizetype bytes) : view_(view), policy_(view->verticalScrollBarPolicy())
+    {
+        if (policy_ == Qt::ScrollBarAsNeeded && bytes > kLongText)
+            view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    }
+    ~VerticalBarDuringFill() { view_->setVerticalScrollBarPolicy(policy_); }
+    VerticalBarDuringFill(const VerticalBarDuringFill&) = delete;
+    VerticalBarDuringFill& operator=(const VerticalBarDuringFill&) = delete;
+
+private:
+    QTextEdit* view_;
+    Qt::ScrollBarPolicy policy_;
+};
+
 Qt::ScrollBarPolicy Policy(bool permitted, bool hideWhenUnneeded)
 {
     if (!permitted)
@@ -182,6 +203,7 @@ void LoadTextFile(TRichEdit* view, const QString& path)
 
     QTextDocument* doc = view->document();
     try {
+        const VerticalBarDuringFill bar(view, bytes.size());
         if (!text) {
             const CaretAside aside(view);
             ReadRtf(bytes, doc);

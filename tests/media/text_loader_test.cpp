@@ -114,6 +114,26 @@ TEST_F(TextLoad, PieceBoundariesDoNotSplitOrLoseAnything)
     EXPECT_EQ(lines[2], QString());
 }
 
+TEST_F(TextLoad, ScrollBarsEndAsTheTextNeedsThem)
+{
+    view.resize(313, 433);
+    view.show();
+    const struct {
+        QByteArray text;
+        bool vertical;
+    } cases[] = {
+        {QByteArray(100 * 1024, 'x'), false},  // long, but one line
+        {QByteArray(50 * 1024, '\n'), true},
+        {"short", false},
+    };
+    for (const auto& c : cases) {
+        Load(c.text);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(view.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        EXPECT_EQ(view.verticalScrollBar()->isVisible(), c.vertical) << c.text.size();
+    }
+}
+
 TEST_F(TextLoad, PlainTextKeepsItsBytesAndTakesTheViewDefaults)
 {
     const QByteArray text = "  {\\b not rtf}\t\\par  <b>x</b> &amp; ~!@#";
