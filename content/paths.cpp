@@ -240,11 +240,9 @@ Resolved ResolvePath(const QString& path)
     if (const auto start = StartDirectoryPrefix(path)) {
         current = start->first;
         parts = SplitComponents(path.mid(start->second));
-    } else if (IsAbsolute(path)) {
-        current = QByteArrayLiteral("/");
-        parts = SplitComponents(path);
     } else {
-        const CurrentDirectory cwd = CurrentDirectoryNative();
+        const CurrentDirectory cwd =
+            IsAbsolute(path) ? CurrentDirectory{QByteArrayLiteral("/")} : CurrentDirectoryNative();
         if (cwd.error != 0) {
             r.error = cwd.error;
             return r;
@@ -290,10 +288,12 @@ QString AbsoluteForMessage(const QString& path)
 {
     if (path.isEmpty())
         return path;
-    const CurrentDirectory cwd = IsAbsolute(path) ? CurrentDirectory() : CurrentDirectoryNative();
-    if (IsAbsolute(path) || cwd.error != 0)
-        return NormalizedForDisplay(path);
-    return NormalizedForDisplay(DecodeName(cwd.native) + QLatin1Char('/') + path);
+    if (!IsAbsolute(path)) {
+        const CurrentDirectory cwd = CurrentDirectoryNative();
+        if (cwd.error == 0)
+            return NormalizedForDisplay(DecodeName(cwd.native) + QLatin1Char('/') + path);
+    }
+    return NormalizedForDisplay(path);  // a current directory that cannot be named adds nothing
 }
 
 QString NormalizedForDisplay(const QString& path)

@@ -13,7 +13,7 @@ namespace tavelo {
 inline constexpr qsizetype kReadPiece = 64 * 1024;
 
 // Reads fd to its end in pieces of at most piece bytes. A read that fails
-// ends the content there: what was read so far is returned, no error.
+// throws EReadError "Stream read error": a text is never shown cut short.
 // Texts larger than this are refused rather than read: past it a view takes
 // more than a second to show the text (about 0.1 s per MiB here), and a
 // hostile disc must not exhaust memory.

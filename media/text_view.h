@@ -52,16 +52,18 @@ private:
 // Replaces the whole content of view (the user's typing included) with the
 // file at path: an RTF document when the content begins with "{\rtf",
 // otherwise plain text. Relative paths resolve against the current directory.
-// Throws EFOpenError when the file cannot be opened (the view is untouched)
-// and EOutOfResources "Failed to Load Stream" when the content cannot be read
-// or is more than a view can show within a second (kMaxTextBytes,
+// Throws EFOpenError when the file cannot be opened, EReadError "Stream read
+// error" when a read fails midway (the view is untouched in both), and
+// EOutOfResources "Failed to Load Stream" when the content cannot be held or
+// is more than a view can show within a second (kMaxTextBytes,
 // kMaxTextParagraphs, kMaxParagraphChars; the view is untouched).
 // Afterwards the caret is at the start, nothing is selected and the view shows
 // the first line.
 void LoadTextFile(TRichEdit* view, const QString& path);
 
 // The file part of LoadTextFile, without a view: the file's whole content,
-// with the same errors (EFOpenError, EOutOfResources "Failed to Load Stream").
+// with the same errors (EFOpenError, EReadError, EOutOfResources "Failed to
+// Load Stream").
 QByteArray ReadTextFile(const QString& path);
 
 // True when LoadTextFile reads content as an RTF document in a view with
