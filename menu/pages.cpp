@@ -43,8 +43,17 @@ void TForm1::GroupPageTail()
 void TForm1::TextPageTail(int& shownFlag, const QString& path)
 {
     if (shownFlag == 0) {
-        LoadTextFile(ui->RichEdit2, path);
+        // Shown before it is filled: a view's first showing lays its text out
+        // again at its real size, so filling it first would lay the first
+        // screen out twice. A text that fails to load leaves it as it was.
+        const bool wasHidden = ui->RichEdit2->isHidden();
         ui->RichEdit2->setVisible(true);
+        try {
+            LoadTextFile(ui->RichEdit2, path);
+        } catch (...) {
+            ui->RichEdit2->setVisible(!wasHidden);
+            throw;
+        }
         shownFlag = 1;
     } else {
         ui->RichEdit2->setVisible(false);
