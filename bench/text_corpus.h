@@ -4,10 +4,13 @@
 // and the same kind of prose as an RTF document with fonts, colours, bold and
 // italic runs and \'xx escapes. Deterministic, so every run sees the same text.
 
+#include "media/plain_text.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace tavelo::bench {
 
@@ -63,6 +66,22 @@ inline QByteArray PlainHelpText(qsizetype bytes)
             out += "\r\n";
     }
     return out;
+}
+
+// The size of the largest PlainHelpText the program takes (to 16 KiB).
+inline qsizetype LargestTakenPlainHelpText()
+{
+    const auto taken = [](qsizetype bytes) {
+        const std::optional<QString> text = DecodePlainText(PlainHelpText(bytes));
+        return text && WithinParagraphLimits(Paragraphs(*text));
+    };
+    qsizetype low = 16 * 1024;  // taken
+    qsizetype high = kMaxTextBytes;
+    while (high - low > 16 * 1024) {
+        const qsizetype mid = (low + high) / 2;
+        (taken(mid) ? low : high) = mid;
+    }
+    return low;
 }
 
 // An RTF document of about bytes bytes; *plain receives the text it shows,

@@ -1,20 +1,25 @@
 // One measurement of opening the Help page, for bench/text_page_table.sh:
 //
 //   text_page_probe tavelo plain|rtf MB   the window's Help button: click until
-//                                         the help text is painted
+//                                         the help text is painted, then Ctrl+End
 //   text_page_probe bare   plain|rtf MB   a bare QTextEdit with the view's
 //                                         settings given the same text (for rtf:
 //                                         the text the document shows)
+//   text_page_probe tavelo file PATH      the file at PATH as the help text
 //
 // "breaks" instead of plain is a text of nothing but line breaks, the most
 // paragraphs a text of its size can hold; "oneline" one paragraph of words.
+// MB "max" is the largest plain help text of its kind the program takes.
 //
 // Prints "ms=<click to painted> idle_kb=<RSS before> peak_kb=<peak RSS after
-// the click, background layout finished>"; a text the window refuses prints
-// the error and times the click to the error report. The click runs the button's handler
-// exactly as a mouse click does; "painted" is the end of the first paint of the
-// text view after it. Memory comes from /proc/self (the peak is reset before
-// the click), so the text's own cost is peak_kb - idle_kb.
+// the text is laid out to its end>"; a text the window refuses prints the
+// error and times the click to the error report. The click runs the button's
+// handler exactly as a mouse click does; "painted" is the end of the first
+// paint of the text view after it. Memory comes from /proc/self (the peak is
+// reset before the click), so the text's own cost is peak_kb - idle_kb.
+// For the window, "hold_ms" is the longest the event loop was held from the
+// click on, Ctrl+End pressed as soon as the text shows included: the jump
+// lays out at once all the text the background layout has not reached yet.
 
 #include "base/error_report.h"
 #include "bench/text_corpus.h"
@@ -25,6 +30,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -32,10 +38,12 @@
 #include <QTextEdit>
 #include <QTextLayout>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -101,6 +109,37 @@ struct Silent : tavelo::ErrorReport {
     }
 };
 
+// The longest the event loop goes without turning: a timer asks to run every
+// millisecond, so a gap between its runs is time the window was held.
+class HoldWatch {
+public:
+    HoldWatch()
+    {
+        ticks_.setTimerType(Qt::PreciseTimer);
+        ticks_.setInterval(1);
+        QObject::connect(&ticks_, &QTimer::timeout, [this] { Tick(); });
+    }
+    void Start()
+    {
+        clock_.start();
+        last_ = 0;
+        ticks_.start();
+    }
+    void Tick()
+    {
+        const qint64 now = clock_.elapsed();
+        longest_ = std::max(longest_, now - last_);
+        last_ = now;
+    }
+    qint64 Longest() const { return longest_; }
+
+private:
+    QTimer ticks_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -112,15 +151,27 @@ int main(int argc, char** argv)
     const bool rtf = std::strcmp(argv[2], "rtf") == 0;
     const bool breaks = std::strcmp(argv[2], "breaks") == 0;    // nothing but line breaks: one paragraph per byte
     const bool oneLine = std::strcmp(argv[2], "oneline") == 0;  // words and no line break at all
-    const qsizetype bytes = static_cast<qsizetype>(std::atof(argv[3]) * 1024 * 1024);
+    const bool file = std::strcmp(argv[2], "file") == 0;
+    const qsizetype bytes = file ? 0
+                            : std::strcmp(argv[3], "max") == 0
+                                ? tavelo::bench::LargestTakenPlainHelpText()
+                                : static_cast<qsizetype>(std::atof(argv[3]) * 1024 * 1024);
 
     QTemporaryDir disc;
     QString shownText;
     {
-        const QByteArray content = rtf       ? tavelo::bench::RtfHelpText(bytes, &shownText)
-                                   : breaks  ? QByteArray(bytes, '\n')
-                                   : oneLine ? QByteArray("word ").repeated(bytes / 5)
-                                             : tavelo::bench::PlainHelpText(bytes);
+        QByteArray content;
+        if (file) {
+            QFile given(QString::fromLocal8Bit(argv[3]));
+            if (bare || !given.open(QIODevice::ReadOnly))
+                return 1;
+            content = given.readAll();
+        } else {
+            content = rtf       ? tavelo::bench::RtfHelpText(bytes, &shownText)
+                      : breaks  ? QByteArray(bytes, '\n')
+                      : oneLine ? QByteArray("word ").repeated(bytes / 5)
+                                : tavelo::bench::PlainHelpText(bytes);
+        }
         if (!rtf && bare)
             shownText = *tavelo::DecodePlainText(content);
         QDir(disc.path()).mkpath(QStringLiteral("help"));
@@ -133,10 +184,9 @@ int main(int argc, char** argv)
 
     PaintWatch watch;
     QElapsedTimer timer;
-    const QTextDocument* doc = nullptr;
-    qint64 layoutMs = 0;
     long idle = 0;
     qint64 ms = 0;
+    qint64 holdMs = -1;
     if (bare) {
         // What the window gives its large view, on a bare QTextEdit.
         QWidget window;
@@ -156,7 +206,7 @@ int main(int argc, char** argv)
         window.show();
         Settle(300);
         edit->viewport()->installEventFilter(&watch);
-        doc = edit->document();
+        malloc_trim(0);  // heap left free by making the text goes back; reused unseen, it would hide a cost
         idle = StatusKb("VmRSS:");
         ResetPeak();
         timer.start();
@@ -166,7 +216,7 @@ int main(int argc, char** argv)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         ms = timer.elapsed();
         if (std::getenv("PROBE_BARE_MEMORY"))  // the floor's time alone, unless asked
-            layoutMs = WaitForLayout(doc);
+            WaitForLayout(edit->document());
     } else {
         Silent report;
         tavelo::InstallErrorReport(&report);
@@ -177,22 +227,32 @@ int main(int argc, char** argv)
         window.show();
         Settle(300);
         form.RichEdit2->viewport()->installEventFilter(&watch);
-        doc = form.RichEdit2->document();
+        malloc_trim(0);  // heap left free by making the text goes back; reused unseen, it would hide a cost
         idle = StatusKb("VmRSS:");
         ResetPeak();
+        HoldWatch hold;
+        hold.Start();
         timer.start();
         form.BitBtn6->click();
+        hold.Tick();  // the handler held the loop since the last tick
         while (!watch.painted && !report.reported)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         ms = timer.elapsed();  // a refused text: click to the error report
-        if (!report.reported)
-            layoutMs = WaitForLayout(doc);
-        if (form.RichEdit2->textCursor().position() != 0 || form.RichEdit2->verticalScrollBar()->value() != 0)
-            std::fprintf(stderr, "not at the top\n");
+        if (!report.reported) {
+            if (form.RichEdit2->textCursor().position() != 0 || form.RichEdit2->verticalScrollBar()->value() != 0)
+                std::fprintf(stderr, "not at the top\n");
+            QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+            QCoreApplication::sendEvent(form.RichEdit2, &end);
+            hold.Tick();
+            WaitForLayout(form.RichEdit2->document());
+        }
+        holdMs = hold.Longest();
         tavelo::InstallErrorReport(nullptr);
     }
     const long peak = StatusKb("VmHWM:");
-    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld background_layout_ms=%lld\n", static_cast<long long>(ms), idle, peak,
-                static_cast<long long>(layoutMs));
+    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld", static_cast<long long>(ms), idle, peak);
+    if (holdMs >= 0)
+        std::printf(" hold_ms=%lld", static_cast<long long>(holdMs));
+    std::printf("\n");
     return 0;
 }

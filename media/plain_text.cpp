@@ -99,7 +99,7 @@ QString NormalizeLineBreaks(QString text)
 
 ParagraphStats Paragraphs(const QString& text)
 {
-    ParagraphStats p{1, 0};
+    ParagraphStats p{1, 0, text.size(), 0};
     qsizetype start = 0;
     for (qsizetype i = 0; (i = text.indexOf(u'\n', i)) >= 0; start = ++i) {
         ++p.count;
@@ -111,7 +111,8 @@ ParagraphStats Paragraphs(const QString& text)
 
 bool WithinParagraphLimits(const ParagraphStats& p)
 {
-    return p.count <= kMaxTextParagraphs && p.longest <= kMaxParagraphChars;
+    const qsizetype work = p.chars + (p.count + p.runs) * kParagraphWork;
+    return p.longest <= kMaxParagraphChars && work <= kMaxTextWork;
 }
 
 PlainEncoding DetectPlainEncoding(QByteArrayView bytes)

@@ -14,28 +14,37 @@ inline constexpr qsizetype kReadPiece = 64 * 1024;
 
 // Reads fd to its end in pieces of at most piece bytes. A read that fails
 // throws EReadError "Stream read error": a text is never shown cut short.
-// Texts larger than this are refused rather than read: past it a view takes
-// more than a second to show the text (about 0.1 s per MiB here), and a
-// hostile disc must not exhaust memory.
+// Files larger than this are refused rather than read, so that a hostile disc
+// cannot exhaust memory. What a view can show in time is a tighter bound on
+// most texts (kMaxTextWork); this one matters for RTF, whose markup can be
+// most of its bytes.
 inline constexpr qsizetype kMaxTextBytes = qsizetype(8) * 1024 * 1024;
 
-// Each paragraph costs a view about as much as 30 bytes of text, in time and
-// more in memory: a text of nothing but line breaks would take seconds and
-// hundreds of megabytes well within the size limit. An 8 MiB text of
-// ordinary lines has about 130,000.
-inline constexpr qsizetype kMaxTextParagraphs = 200'000;
+// A view lays a text out, to its end, as soon as the user jumps there, and a
+// text whose first screen holds its longest paragraphs is laid out before it
+// first paints. Either must take well under a second, so a text may carry at
+// most this much layout work: one unit per character, and kParagraphWork for
+// each paragraph and each run of differently formatted text, which cost a
+// view about as much as that many characters each. Measured here: about
+// 0.2 microseconds per unit, to fill a view and lay all of it out.
+inline constexpr qsizetype kMaxTextWork = 3'500'000;
+inline constexpr qsizetype kParagraphWork = 24;
 
-// A paragraph is laid out whole before its first line can be painted, at
-// about 1.3 microseconds per character here: a text that is one long line
-// would hold the window for seconds. Ordinary paragraphs are far shorter.
-inline constexpr qsizetype kMaxParagraphChars = 256 * 1024;
+// A paragraph is laid out whole before its first line can be painted, and a
+// long one costs more per character: twice as much at 128 K characters as up
+// to 32 K. Ordinary paragraphs are far shorter.
+inline constexpr qsizetype kMaxParagraphChars = 32 * 1024;
 
+// What a text asks of a view.
 struct ParagraphStats {
     qsizetype count = 0;
     qsizetype longest = 0;  // characters
+    qsizetype chars = 0;    // in all; for RTF, an upper bound
+    qsizetype runs = 0;     // stretches of text between formatting marks (RTF)
 };
 // Paragraphs of decoded plain text ("\n" separates them).
 ParagraphStats Paragraphs(const QString& text);
+// True when a view can show the text in time.
 bool WithinParagraphLimits(const ParagraphStats& p);
 
 // Returns nullopt when the file holds more than maxBytes.

@@ -920,20 +920,42 @@ private:
 
 bool LooksLikeRtf(QByteArrayView bytes) { return bytes.startsWith("{\\rtf"); }
 
+namespace {
+
+// Words that stand for a character within a run: \\u is how writers put
+// every character outside the document's code page.
+bool ShowsAsCharacter(std::string_view word)
+{
+    static constexpr std::string_view kWords[] = {"u",      "tab",    "line",    "emdash",  "endash",    "bullet",
+                                                  "lquote", "rquote", "emspace", "enspace", "ldblquote", "rdblquote"};
+    return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
+}
+
+}  // namespace
+
 ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
 {
-    ParagraphStats stats{1, 0};
-    const char* begin = bytes.data();
-    const char* end = begin + bytes.size();
-    const char* start = begin;  // of the current paragraph's source
-    const char* p = begin;
-    const auto paragraphEnds = [&](const char* at) {
+    ParagraphStats stats{1, 0, 0, 0};
+    const char* const end = bytes.data() + bytes.size();
+    const char* p = bytes.data();
+    qsizetype inParagraph = 0;  // characters so far
+    bool inRun = false;
+    const auto text = [&](qsizetype n) {
+        if (!inRun) {
+            ++stats.runs;
+            inRun = true;
+        }
+        inParagraph += n;
+        stats.chars += n;
+    };
+    const auto paragraphEnds = [&] {
         ++stats.count;
-        stats.longest = std::max<qsizetype>(stats.longest, at - start);
-        start = at;
+        stats.longest = std::max(stats.longest, inParagraph);
+        inParagraph = 0;
+        inRun = false;
     };
     // Pictures, objects and optional destinations ({\\* ...}: themes, style
-    // data) show no text and can be long; their bytes count for no paragraph.
+    // data) show no text and can be long: they count for nothing.
     const auto startsWith = [&](const char* at, std::string_view what) {
         return static_cast<std::size_t>(end - at) >= what.size() && std::string_view(at, what.size()) == what;
     };
@@ -949,43 +971,70 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
         }
         return end;
     };
-    // One pass looking at every byte: in text made of \'xx escapes the
-    // marks are a few bytes apart, too close for a search call to pay.
     while (p < end) {
-        const char c = *p;
-        if (c != '\\' && c != '{') {
-            ++p;
-            continue;
-        }
-        // Escaped bytes, the commonest marks in text, one after another.
-        while (end - p >= 4 && p[0] == '\\' && p[1] == '\'' && HexValue(p[2]) >= 0 && HexValue(p[3]) >= 0)
-            p += 4;
-        if (p == end || (*p != '\\' && *p != '{'))
-            continue;
-        if (*p == '{') {
-            const char* brace = p++;
-            if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object")) {
-                const char* after = skipGroup(brace);
-                start += after - brace;  // not part of the paragraph's length
-                p = after;
+        // Text bytes and the escaped bytes between them, the bulk of a
+        // document, in one tight loop.
+        qsizetype n = 0;
+        while (p < end) {
+            const char c = *p;
+            if (c == '\\') {
+                if (end - p < 4 || p[1] != '\'' || HexValue(p[2]) < 0 || HexValue(p[3]) < 0)
+                    break;
+                p += 4;
+                ++n;
+            } else if (c == '{' || c == '}') {
+                break;
+            } else {
+                n += c != '\r' && c != '\n';
+                ++p;
             }
-            continue;
         }
-        const char* mark = p++;
+        if (n > 0)
+            text(n);
         if (p == end)
             break;
+        if (*p == '}') {
+            ++p;
+            inRun = false;
+            continue;
+        }
+        if (*p == '{') {
+            const char* brace = p++;
+            inRun = false;
+            if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object"))
+                p = skipGroup(brace);
+            continue;
+        }
+        if (++p == end)  // the backslash
+            break;
         if (*p == '\r' || *p == '\n') {
-            paragraphEnds(mark);
+            ++p;
+            paragraphEnds();
+            continue;
+        }
+        if (!IsLetter(*p)) {  // a control symbol: \\~, \\{ and the like are text
+            if (*p++ != '*')
+                text(1);
             continue;
         }
         const char* word = p;
         while (p < end && IsLetter(*p))
             ++p;
         const std::string_view name(word, static_cast<std::size_t>(p - word));
+        if (p < end && *p == '-')
+            ++p;
+        while (p < end && IsDigit(*p))
+            ++p;
+        if (p < end && *p == ' ')
+            ++p;
         if (name == "par" || name == "sect" || name == "page" || name == "row")
-            paragraphEnds(mark);
+            paragraphEnds();
+        else if (ShowsAsCharacter(name))
+            text(1);
+        else
+            inRun = false;
     }
-    stats.longest = std::max<qsizetype>(stats.longest, end - start);
+    stats.longest = std::max(stats.longest, inParagraph);
     return stats;
 }
 

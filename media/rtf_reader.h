@@ -23,10 +23,12 @@ namespace tavelo {
 // True when bytes begin with "{\rtf", the only content the reader accepts.
 bool LooksLikeRtf(QByteArrayView bytes);
 
-// Upper bounds of the paragraphs the document in bytes makes and of their
-// length in characters: its \\par, \\sect, \\page and \\row words and escaped
-// line breaks count wherever they stand, and every byte between two of them
-// as a character.
+// Upper bounds of what the document in bytes asks of a view, read without
+// building it: its \\par, \\sect, \\page and \\row words and escaped line
+// breaks end paragraphs wherever they stand; every text byte, escape and
+// control symbol counts as a character, outside pictures, objects and
+// optional destinations; and text after any control word or brace starts a
+// new run, as it may be formatted differently.
 ParagraphStats RtfParagraphBounds(QByteArrayView bytes);
 
 // Replaces the whole content of doc with the RTF document in bytes (which

@@ -55,8 +55,8 @@ private:
 // Throws EFOpenError when the file cannot be opened, EReadError "Stream read
 // error" when a read fails midway (the view is untouched in both), and
 // EOutOfResources "Failed to Load Stream" when the content cannot be held or
-// is more than a view can show within a second (kMaxTextBytes,
-// kMaxTextParagraphs, kMaxParagraphChars; the view is untouched).
+// is more than a view can show within a second (kMaxTextBytes, kMaxTextWork,
+// kMaxParagraphChars; the view is untouched).
 // Afterwards the caret is at the start, nothing is selected and the view shows
 // the first line.
 void LoadTextFile(TRichEdit* view, const QString& path);

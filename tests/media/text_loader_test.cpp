@@ -86,11 +86,12 @@ TEST_F(TextLoad, EveryLineEndConventionGivesTheSameLines)
 
 TEST_F(TextLoad, PieceBoundariesDoNotSplitOrLoseAnything)
 {
-    // CR LF straddling the end of the first piece, and a file several pieces long.
-    QByteArray bytes(kReadPiece - 1, 'x');
-    bytes += "\r\n";
-    bytes += QByteArray(2 * kReadPiece, 'y');
-    bytes += "\r";
+    // CR LF straddling the end of the first piece, and a file several pieces
+    // long, in lines no longer than a view takes.
+    const QByteArray line(kReadPiece / 2 - 1, 'x');
+    QByteArray bytes = line + "\n" + line + "\r\n";
+    for (const char* end : {"\n", "\n", "\n", "\r"})
+        bytes += QByteArray(line).fill('y') + end;
     disc.Write("big.txt", bytes);
     for (qsizetype piece : {qsizetype(1), qsizetype(7), kReadPiece}) {
         const int fd = ::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY);
@@ -108,10 +109,10 @@ TEST_F(TextLoad, PieceBoundariesDoNotSplitOrLoseAnything)
     ASSERT_TRUE(folder);
     EXPECT_THROW(ReadWholeFile(folder.Get()), EReadError);
     const QStringList lines = Load(bytes);
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0].size(), kReadPiece - 1);
-    EXPECT_EQ(lines[1].size(), 2 * kReadPiece);
-    EXPECT_EQ(lines[2], QString());
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_EQ(lines[1], QString::fromLatin1(line));
+    EXPECT_EQ(lines[5], QString(line.size(), u'y'));
+    EXPECT_EQ(lines[6], QString());
 }
 
 TEST_F(TextLoad, ScrollBarsEndAsTheTextNeedsThem)
@@ -122,7 +123,7 @@ TEST_F(TextLoad, ScrollBarsEndAsTheTextNeedsThem)
         QByteArray text;
         bool vertical;
     } cases[] = {
-        {QByteArray(100 * 1024, 'x'), false},  // long, but one line
+        {"\xff\xfe" + QByteArray("x\0", 2).repeated(kMaxParagraphChars), false},  // long (UTF-16), but one line
         {QByteArray(50 * 1024, '\n'), true},
         {"short", false},
     };
@@ -216,13 +217,15 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
 {
     Load("before");
     QByteArray oversized;
-    oversized.resize(kMaxTextBytes + 1);                // refused on its size, before reading
-    const QByteArray breaks(kMaxTextParagraphs, '\n');  // one paragraph too many
-    const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextParagraphs) + "}";
+    oversized.resize(kMaxTextBytes + 1);  // refused on its size, before reading
+    // Just over the work a view may be given: paragraphs, formatting runs.
+    const QByteArray breaks(kMaxTextWork / (kParagraphWork + 1), '\n');
+    const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextWork / kParagraphWork) + "}";
+    const QByteArray rtfRuns = "{\\rtf1 " + QByteArray("\\b a\\b0 b").repeated(kMaxTextWork / 50 + 1) + "}";
     const QByteArray longLine(kMaxParagraphChars + 1, 'w');  // a paragraph too long
     const QByteArray rtfLongLine = "{\\rtf1 " + longLine + "}";
     for (const QByteArray* text :
-         std::initializer_list<const QByteArray*>{&oversized, &breaks, &rtfPars, &longLine, &rtfLongLine}) {
+         std::initializer_list<const QByteArray*>{&oversized, &breaks, &rtfPars, &rtfRuns, &longLine, &rtfLongLine}) {
         disc.Write("big.txt", *text);
         try {
             LoadTextFile(&view, "big.txt");
@@ -232,7 +235,7 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
         }
         EXPECT_EQ(Lines(view.document()), QStringList{"before"});
     }
-    EXPECT_EQ(Load(breaks.left(kMaxTextParagraphs - 1)).size(), kMaxTextParagraphs);
+    EXPECT_EQ(Load(breaks.left(breaks.size() - 1)).size(), breaks.size());
     EXPECT_EQ(Load(longLine.left(kMaxParagraphChars) + "\r\n" + longLine.left(kMaxParagraphChars)).size(), 2);
     // What shows no text (a picture's data) makes no paragraph long.
     EXPECT_EQ(Load("{\\rtf1{\\pict\\pngblip " + QByteArray(kMaxParagraphChars, 'f') + "}{\\*\\themedata " +

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace tavelo {
 namespace {
 
@@ -104,6 +106,28 @@ TEST(RtfReader, EscapesSymbolsAndUnicode)
               QStringList{QStringLiteral("Да")});
     EXPECT_EQ(Read(doc, "{\\rtf1\\ansi\\ansicpg1252 \\'e9}"), QStringList{QStringLiteral("é")});
     EXPECT_EQ(Read(doc, "{\\rtf1 \\'c4\\'e0}"), QStringList{QStringLiteral("Да")});
+}
+
+// What the limits see of a document before it is read: escapes are one
+// character; control words, their numbers and the space after them none;
+// \\u and \\tab stay in the run, a brace or another word starts a new one.
+TEST(RtfReader, BoundsCountWhatAViewWillHold)
+{
+    struct Case {
+        const char* rtf;
+        qsizetype count, longest, chars, runs;
+    };
+    const Case cases[] = {
+        {"{\\rtf1\\ansi\\ansicpg1251\\fs24 \\'c4\\'e0 ok\\par}", 2, 5, 5, 1},
+        {"{\\rtf1 a\\u1071?b\\tab c{\\b d}e}", 1, 8, 8, 3},
+        {"{\\rtf1 {\\*\\gen xyz}{\\pict abcd}\\~\\{z\\par}", 2, 3, 3, 1},
+        {"{\\rtf1 ab\r\ncd\\\r\nef}", 2, 4, 6, 2},
+    };
+    for (const Case& c : cases) {
+        const ParagraphStats s = RtfParagraphBounds(c.rtf);
+        EXPECT_EQ((std::array{s.count, s.longest, s.chars, s.runs}), (std::array{c.count, c.longest, c.chars, c.runs}))
+            << c.rtf;
+    }
 }
 
 TEST(RtfReader, DocumentEndsAndParagraphBreaks)
