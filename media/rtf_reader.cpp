@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -920,19 +921,6 @@ private:
 
 bool LooksLikeRtf(QByteArrayView bytes) { return bytes.startsWith("{\\rtf"); }
 
-namespace {
-
-// Words that stand for a character within a run: \\u is how writers put
-// every character outside the document's code page.
-bool ShowsAsCharacter(std::string_view word)
-{
-    static constexpr std::string_view kWords[] = {"u",      "tab",    "line",    "emdash",  "endash",    "bullet",
-                                                  "lquote", "rquote", "emspace", "enspace", "ldblquote", "rdblquote"};
-    return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
-}
-
-}  // namespace
-
 ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
 {
     ParagraphStats stats{1, 0, 0, 0};
@@ -940,7 +928,18 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
     const char* p = bytes.data();
     qsizetype inParagraph = 0;  // characters so far
     bool inRun = false;
+    int depth = 0;    // groups open
+    int hidden = -1;  // the depth of the group whose text the reader does not show, if any
+    // After \u the reader skips the next \uc items (characters, escapes,
+    // control words, \par among them) up to the next brace; no \uc here is
+    // larger than the largest stated so far. While one may be skipped, a
+    // paragraph mark counts as a paragraph but does not end the one before.
+    int largestUc = 1;
+    int mayBeSkipped = 0;
     const auto text = [&](qsizetype n) {
+        mayBeSkipped = static_cast<int>(std::max<qsizetype>(0, mayBeSkipped - n));
+        if (hidden >= 0)
+            return;
         if (!inRun) {
             ++stats.runs;
             inRun = true;
@@ -949,27 +948,39 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
         stats.chars += n;
     };
     const auto paragraphEnds = [&] {
+        const bool skippable = mayBeSkipped > 0;
+        mayBeSkipped = std::max(0, mayBeSkipped - 1);
+        if (hidden >= 0)
+            return;
         ++stats.count;
+        inRun = false;
+        if (skippable)
+            return;
         stats.longest = std::max(stats.longest, inParagraph);
         inParagraph = 0;
-        inRun = false;
     };
-    // Pictures, objects and optional destinations ({\\* ...}: themes, style
-    // data) show no text and can be long: they count for nothing.
-    const auto startsWith = [&](const char* at, std::string_view what) {
-        return static_cast<std::size_t>(end - at) >= what.size() && std::string_view(at, what.size()) == what;
+    // Where the reader stops showing text: the rest of the group goes to a
+    // table or is skipped, \\par and all. A mark it may skip changes nothing.
+    const auto hideRest = [&] {
+        if (hidden < 0 && mayBeSkipped == 0)
+            hidden = depth;
+        mayBeSkipped = std::max(0, mayBeSkipped - 1);
     };
-    const auto skipGroup = [&](const char* open) {  // returns the end of the group opened at open
-        int depth = 0;
-        for (const char* q = open; q < end; ++q) {
-            if (*q == '\\' && q + 1 < end)
-                ++q;
-            else if (*q == '{')
-                ++depth;
-            else if (*q == '}' && --depth == 0)
-                return q + 1;
-        }
-        return end;
+    // A control word at p (after its backslash): its name and parameter.
+    const auto readWord = [&](std::string_view& name, std::int64_t& param, bool& hasParam) {
+        const char* word = p;
+        while (p < end && IsLetter(*p))
+            ++p;
+        name = std::string_view(word, static_cast<std::size_t>(p - word));
+        const bool negative = end - p >= 2 && p[0] == '-' && IsDigit(p[1]);
+        p += negative;
+        hasParam = p < end && IsDigit(*p);
+        param = 0;
+        for (; p < end && IsDigit(*p); ++p)
+            param = std::min<std::int64_t>(param * 10 + (*p - '0'), std::numeric_limits<int>::max());
+        param = negative ? -param : param;
+        if (p < end && *p == ' ')
+            ++p;
     };
     while (p < end) {
         // Text bytes and the escaped bytes between them, the bulk of a
@@ -993,16 +1004,13 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             text(n);
         if (p == end)
             break;
-        if (*p == '}') {
-            ++p;
+        if (*p == '{' || *p == '}') {
+            const bool open = *p++ == '{';
+            if (!open && depth == hidden)
+                hidden = -1;
+            depth += open ? 1 : -1;
             inRun = false;
-            continue;
-        }
-        if (*p == '{') {
-            const char* brace = p++;
-            inRun = false;
-            if (startsWith(p, "\\*") || startsWith(p, "\\pict") || startsWith(p, "\\object"))
-                p = skipGroup(brace);
+            mayBeSkipped = 0;
             continue;
         }
         if (++p == end)  // the backslash
@@ -1013,26 +1021,47 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             continue;
         }
         if (!IsLetter(*p)) {  // a control symbol: \\~, \\{ and the like are text
-            if (*p++ != '*')
+            const char c = *p++;
+            if (c == '*')
+                hideRest();
+            else if (c != '\'')  // a broken escape is nothing, not even an item to skip
                 text(1);
             continue;
         }
-        const char* word = p;
-        while (p < end && IsLetter(*p))
-            ++p;
-        const std::string_view name(word, static_cast<std::size_t>(p - word));
-        if (p < end && *p == '-')
-            ++p;
-        while (p < end && IsDigit(*p))
-            ++p;
-        if (p < end && *p == ' ')
-            ++p;
-        if (name == "par" || name == "sect" || name == "page" || name == "row")
-            paragraphEnds();
-        else if (ShowsAsCharacter(name))
-            text(1);
-        else
+        std::string_view name;
+        std::int64_t param = 0;
+        bool hasParam = false;
+        readWord(name, param, hasParam);
+        if (name == "bin") {  // binary data: never text, and not to be read as markup
+            p += std::min<std::int64_t>(hasParam ? std::max<std::int64_t>(param, 0) : 0, end - p);
+            mayBeSkipped = std::max(0, mayBeSkipped - 1);
+            continue;
+        }
+        // Any other word may change the formatting: what follows is a new run.
+        const auto it = Words().find(name);
+        switch (it == Words().end() ? Word::Plain : it->second.word) {
+        case Word::Par: paragraphEnds(); break;
+        case Word::U:
+            text(2);  // past U+FFFF a character takes two units
+            mayBeSkipped = largestUc;
+            break;
+        case Word::Tab:
+        case Word::Line:
+        case Word::Symbol: text(1); break;
+        case Word::Uc:
+            largestUc = std::max<int>(largestUc, static_cast<int>(std::clamp<std::int64_t>(param, 0, 64)));
+            [[fallthrough]];
+        default:
             inRun = false;
+            mayBeSkipped = std::max(0, mayBeSkipped - 1);
+            break;
+        case Word::FontTable:
+        case Word::ColorTable:
+        case Word::SkipDest:
+            inRun = false;
+            hideRest();
+            break;
+        }
     }
     stats.longest = std::max(stats.longest, inParagraph);
     return stats;

@@ -110,7 +110,8 @@ TEST(RtfReader, EscapesSymbolsAndUnicode)
 
 // What the limits see of a document before it is read: escapes are one
 // character; control words, their numbers and the space after them none;
-// \\u and \\tab stay in the run, a brace or another word starts a new one.
+// \\u and \\tab stay in the run, a brace or another word starts a new one;
+// what the reader skips counts for nothing, and nothing it shows is skipped.
 TEST(RtfReader, BoundsCountWhatAViewWillHold)
 {
     struct Case {
@@ -119,9 +120,16 @@ TEST(RtfReader, BoundsCountWhatAViewWillHold)
     };
     const Case cases[] = {
         {"{\\rtf1\\ansi\\ansicpg1251\\fs24 \\'c4\\'e0 ok\\par}", 2, 5, 5, 1},
-        {"{\\rtf1 a\\u1071?b\\tab c{\\b d}e}", 1, 8, 8, 3},
+        {"{\\rtf1 a\\u1071?b\\tab c{\\b d}e}", 1, 9, 9, 3},
         {"{\\rtf1 {\\*\\gen xyz}{\\pict abcd}\\~\\{z\\par}", 2, 3, 3, 1},
         {"{\\rtf1 ab\r\ncd\\\r\nef}", 2, 4, 6, 2},
+        // Binary data is skipped, not read as markup; only whole words skip a group.
+        {"{\\rtf1 \\bin3 {\\*x\\par}", 2, 1, 1, 1},
+        {"{\\rtf1 {\\pictx ab}}", 1, 2, 2, 1},
+        // Marks the reader passes over end no paragraph: the item skipped after
+        // \\u, and any in a table or skipped group.
+        {"{\\rtf1 a\\u66 \\par b}", 2, 4, 4, 2},
+        {"{\\rtf1 a{\\fonttbl\\par}b}", 1, 2, 2, 2},
     };
     for (const Case& c : cases) {
         const ParagraphStats s = RtfParagraphBounds(c.rtf);
