@@ -101,9 +101,15 @@ ParagraphStats Paragraphs(const QString& text)
 {
     ParagraphStats p{1, 0, text.size(), 0};
     qsizetype start = 0;
-    for (qsizetype i = 0; (i = text.indexOf(u'\n', i)) >= 0; start = ++i) {
-        ++p.count;
-        p.longest = qMax(p.longest, i - start);
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A view breaks paragraphs at these as well as at line ends.
+        const char16_t c = chars[i];
+        if (c == u'\n' || c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1') {
+            ++p.count;
+            p.longest = qMax(p.longest, i - start);
+            start = i + 1;
+        }
     }
     p.longest = qMax(p.longest, text.size() - start);
     return p;

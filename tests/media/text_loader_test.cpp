@@ -220,12 +220,15 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
     oversized.resize(kMaxTextBytes + 1);  // refused on its size, before reading
     // Just over the work a view may be given: paragraphs, formatting runs.
     const QByteArray breaks(kMaxTextWork / (kParagraphWork + 1), '\n');
+    // Paragraph separators (U+2029 in UTF-8) break paragraphs as line ends do.
+    const QByteArray separators =
+        (QByteArray("\xe2\x80\xa9").repeated(100) + "\n").repeated(kMaxTextWork / (100 * kParagraphWork) + 1);
     const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextWork / kParagraphWork) + "}";
     const QByteArray rtfRuns = "{\\rtf1 " + QByteArray("\\b a\\b0 b").repeated(kMaxTextWork / 50 + 1) + "}";
     const QByteArray longLine(kMaxParagraphChars + 1, 'w');  // a paragraph too long
     const QByteArray rtfLongLine = "{\\rtf1 " + longLine + "}";
-    for (const QByteArray* text :
-         std::initializer_list<const QByteArray*>{&oversized, &breaks, &rtfPars, &rtfRuns, &longLine, &rtfLongLine}) {
+    for (const QByteArray* text : std::initializer_list<const QByteArray*>{&oversized, &breaks, &separators, &rtfPars,
+                                                                           &rtfRuns, &longLine, &rtfLongLine}) {
         disc.Write("big.txt", *text);
         try {
             LoadTextFile(&view, "big.txt");
