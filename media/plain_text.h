@@ -27,7 +27,7 @@ inline constexpr qsizetype kMaxTextBytes = qsizetype(8) * 1024 * 1024;
 // each paragraph and each run of differently formatted text, which cost a
 // view about as much as that many characters each. Measured here: about
 // 0.2 microseconds per unit, to fill a view and lay all of it out.
-inline constexpr qsizetype kMaxTextWork = 3'500'000;
+inline constexpr qsizetype kMaxTextWork = 3'000'000;
 inline constexpr qsizetype kParagraphWork = 24;
 
 // A paragraph is laid out whole before its first line can be painted, and a
