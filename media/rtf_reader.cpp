@@ -966,6 +966,23 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             hidden = depth;
         mayBeSkipped = std::max(0, mayBeSkipped - 1);
     };
+    // A document uses a few words over and over: the last seen are kept, by
+    // their place in bytes, to spare a table lookup for each.
+    struct Seen {
+        std::string_view name;
+        Word word = Word::Plain;
+    };
+    std::array<Seen, 16> seen{};
+    const auto wordOf = [&](std::string_view name) {
+        Seen& s = seen[(name.size() * 7 + static_cast<unsigned char>(name.front()) +
+                        static_cast<unsigned char>(name.back())) %
+                       seen.size()];
+        if (s.name != name) {
+            const auto it = Words().find(name);
+            s = {name, it == Words().end() ? Word::Plain : it->second.word};
+        }
+        return s.word;
+    };
     // A control word at p (after its backslash): its name and parameter.
     const auto readWord = [&](std::string_view& name, std::int64_t& param, bool& hasParam) {
         const char* word = p;
@@ -1038,8 +1055,7 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             continue;
         }
         // Any other word may change the formatting: what follows is a new run.
-        const auto it = Words().find(name);
-        switch (it == Words().end() ? Word::Plain : it->second.word) {
+        switch (wordOf(name)) {
         case Word::Par: paragraphEnds(); break;
         case Word::U:
             text(2);  // past U+FFFF a character takes two units
