@@ -42,7 +42,8 @@ struct ParagraphStats {
     qsizetype chars = 0;    // in all; for RTF, an upper bound
     qsizetype runs = 0;     // stretches of text between formatting marks (RTF)
 };
-// Paragraphs of decoded plain text ("\n" separates them).
+// Paragraphs of decoded plain text: "\n" separates them, and so do the
+// paragraph and frame separators a view breaks at (U+2029, U+FDD0, U+FDD1).
 ParagraphStats Paragraphs(const QString& text);
 // True when a view can show the text in time.
 bool WithinParagraphLimits(const ParagraphStats& p);

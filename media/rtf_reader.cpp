@@ -966,8 +966,8 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             hidden = depth;
         mayBeSkipped = std::max(0, mayBeSkipped - 1);
     };
-    // A document uses a few words over and over: the last seen are kept, by
-    // their place in bytes, to spare a table lookup for each.
+    // A document uses a few words over and over: the last seen are kept
+    // (their names point into bytes) to spare a table lookup for each.
     struct Seen {
         std::string_view name;
         Word word = Word::Plain;

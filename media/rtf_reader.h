@@ -25,11 +25,12 @@ bool LooksLikeRtf(QByteArrayView bytes);
 
 // Upper bounds of what the document in bytes asks of a view, read without
 // building it: its \\par, \\sect, \\page and \\row words and escaped line
-// breaks end paragraphs wherever they stand; every text byte, escape,
-// control symbol and character word counts as a character, outside binary
-// data and the groups the reader skips whole (pictures, objects, optional
-// destinations and the like); and text after any other control word or a
-// brace starts a new run, as it may be formatted differently.
+// breaks end paragraphs unless the reader may pass over them; every text
+// byte, escape, control symbol and character word counts as a character,
+// outside binary data and the groups the reader skips whole (pictures,
+// objects, optional destinations and the like); and text after any other
+// control word or a brace starts a new run, as it may be formatted
+// differently.
 ParagraphStats RtfParagraphBounds(QByteArrayView bytes);
 
 // Replaces the whole content of doc with the RTF document in bytes (which
