@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -139,6 +138,38 @@ int HexValue(char c)
         return v;
     }();
     return kValues[static_cast<unsigned char>(c)];
+}
+
+struct ControlWordRead {
+    std::string_view name;  // empty for a name too long to be any word
+    bool hasParam = false;
+    int param = 0;
+};
+
+// The control word whose letters begin at p (after its backslash): its name,
+// its number and the space that may end it; p is left after all three.
+ControlWordRead ReadControlWord(const char*& p, const char* end)
+{
+    ControlWordRead w;
+    const char* const start = p;
+    while (p < end && IsLetter(*p))
+        ++p;
+    if (p - start <= 32)
+        w.name = std::string_view(start, static_cast<std::size_t>(p - start));
+    if (p < end && (IsDigit(*p) || (*p == '-' && end - p >= 2 && IsDigit(p[1])))) {
+        const bool negative = *p == '-';
+        p += negative;
+        w.hasParam = true;
+        std::int64_t value = 0;
+        for (; p < end && IsDigit(*p); ++p)
+            if (value <= INT32_MAX)
+                value = value * 10 + (*p - '0');
+        value = std::min<std::int64_t>(value, INT32_MAX);
+        w.param = static_cast<int>(negative ? -value : value);
+    }
+    if (p < end && *p == ' ')
+        ++p;
+    return w;
 }
 
 bool NeedsSanitizing(char16_t c)
@@ -435,35 +466,8 @@ private:
             ControlSymbol(*p_++);
             return;
         }
-        char name[32];
-        std::size_t len = 0;
-        while (p_ < end_ && IsLetter(*p_)) {
-            if (len < sizeof name)
-                name[len] = *p_;
-            ++len;
-            ++p_;
-        }
-        // An over-long name is no word we know; keep it from matching one.
-        const std::string_view word(name, std::min(len, sizeof name));
-        bool hasParam = false;
-        std::int64_t value = 0;
-        if (p_ < end_ && (IsDigit(*p_) || (*p_ == '-' && p_ + 1 < end_ && IsDigit(p_[1])))) {
-            const bool negative = *p_ == '-';
-            if (negative)
-                ++p_;
-            hasParam = true;
-            while (p_ < end_ && IsDigit(*p_)) {
-                if (value <= INT32_MAX)
-                    value = value * 10 + (*p_ - '0');
-                ++p_;
-            }
-            value = std::min<std::int64_t>(value, INT32_MAX);
-            if (negative)
-                value = -value;
-        }
-        if (p_ < end_ && *p_ == ' ')
-            ++p_;
-        ControlWord(len > sizeof name ? std::string_view() : word, hasParam, static_cast<int>(value));
+        const ControlWordRead w = ReadControlWord(p_, end_);
+        ControlWord(w.name, w.hasParam, w.param);
     }
 
     void ControlSymbol(char c)
@@ -974,6 +978,8 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
     };
     std::array<Seen, 16> seen{};
     const auto wordOf = [&](std::string_view name) {
+        if (name.empty())
+            return Word::Plain;
         Seen& s = seen[(name.size() * 7 + static_cast<unsigned char>(name.front()) +
                         static_cast<unsigned char>(name.back())) %
                        seen.size()];
@@ -982,22 +988,6 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
             s = {name, it == Words().end() ? Word::Plain : it->second.word};
         }
         return s.word;
-    };
-    // A control word at p (after its backslash): its name and parameter.
-    const auto readWord = [&](std::string_view& name, std::int64_t& param, bool& hasParam) {
-        const char* word = p;
-        while (p < end && IsLetter(*p))
-            ++p;
-        name = std::string_view(word, static_cast<std::size_t>(p - word));
-        const bool negative = end - p >= 2 && p[0] == '-' && IsDigit(p[1]);
-        p += negative;
-        hasParam = p < end && IsDigit(*p);
-        param = 0;
-        for (; p < end && IsDigit(*p); ++p)
-            param = std::min<std::int64_t>(param * 10 + (*p - '0'), std::numeric_limits<int>::max());
-        param = negative ? -param : param;
-        if (p < end && *p == ' ')
-            ++p;
     };
     while (p < end) {
         // Text bytes and the escaped bytes between them, the bulk of a
@@ -1045,17 +1035,14 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
                 text(1);
             continue;
         }
-        std::string_view name;
-        std::int64_t param = 0;
-        bool hasParam = false;
-        readWord(name, param, hasParam);
-        if (name == "bin") {  // binary data: never text, and not to be read as markup
-            p += std::min<std::int64_t>(hasParam ? std::max<std::int64_t>(param, 0) : 0, end - p);
+        const ControlWordRead w = ReadControlWord(p, end);
+        if (w.name == "bin") {  // binary data: never text, and not to be read as markup
+            p += std::min<std::int64_t>(w.hasParam ? std::max(w.param, 0) : 0, end - p);
             mayBeSkipped = std::max(0, mayBeSkipped - 1);
             continue;
         }
         // Any other word may change the formatting: what follows is a new run.
-        switch (wordOf(name)) {
+        switch (wordOf(w.name)) {
         case Word::Par: paragraphEnds(); break;
         case Word::U:
             text(2);  // past U+FFFF a character takes two units
@@ -1064,9 +1051,7 @@ ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
         case Word::Tab:
         case Word::Line:
         case Word::Symbol: text(1); break;
-        case Word::Uc:
-            largestUc = std::max<int>(largestUc, static_cast<int>(std::clamp<std::int64_t>(param, 0, 64)));
-            [[fallthrough]];
+        case Word::Uc: largestUc = std::max(largestUc, std::clamp(w.param, 0, 64)); [[fallthrough]];
         default:
             inRun = false;
             mayBeSkipped = std::max(0, mayBeSkipped - 1);
