@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     g_dir = new QTemporaryDir;
-    for (const qsizetype bytes : {qsizetype(1) << 20, qsizetype(2) << 20, tavelo::bench::LargestTakenPlainHelpText()}) {
+    for (const qsizetype bytes : {qsizetype(1) << 20, qsizetype(2) << 20, tavelo::bench::LargestTaken("plain")}) {
         const QByteArray text = tavelo::bench::PlainHelpText(bytes);
         const std::string name = bytes == qsizetype(1) << 20   ? "1MB"
                                  : bytes == qsizetype(2) << 20 ? "2MB"

@@ -1,16 +1,20 @@
 #pragma once
 // Help texts of a chosen size for the text-page measurements: Russian prose
 // in Windows-1251 with CR LF line ends, as a disc author's editor saves it,
-// and the same kind of prose as an RTF document with fonts, colours, bold and
-// italic runs and \'xx escapes. Deterministic, so every run sees the same text.
+// the same kind of prose as an RTF document with fonts, colours, bold and
+// italic runs and \'xx escapes, and the shapes that press the text limits
+// hardest. Deterministic, so every run sees the same text.
 
+#include "base/errors.h"
 #include "media/plain_text.h"
+#include "media/text_view.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace tavelo::bench {
 
@@ -68,22 +72,6 @@ inline QByteArray PlainHelpText(qsizetype bytes)
     return out;
 }
 
-// The size of the largest PlainHelpText the program takes (to 16 KiB).
-inline qsizetype LargestTakenPlainHelpText()
-{
-    const auto taken = [](qsizetype bytes) {
-        const std::optional<QString> text = DecodePlainText(PlainHelpText(bytes));
-        return text && WithinParagraphLimits(Paragraphs(*text));
-    };
-    qsizetype low = 16 * 1024;  // taken
-    qsizetype high = kMaxTextBytes;
-    while (high - low > 16 * 1024) {
-        const qsizetype mid = (low + high) / 2;
-        (taken(mid) ? low : high) = mid;
-    }
-    return low;
-}
-
 // An RTF document of about bytes bytes; *plain receives the text it shows,
 // one line per paragraph, for the plain floor of the same amount of text.
 inline QByteArray RtfHelpText(qsizetype bytes, QString* plain = nullptr)
@@ -131,6 +119,60 @@ inline QByteArray RtfHelpText(qsizetype bytes, QString* plain = nullptr)
         *plain = s;
     }
     return out;
+}
+
+// The help texts the measurements use, by kind: "plain" (PlainHelpText),
+// "rtf" (RtfHelpText; *rtfShown receives the text it shows), "short" (lines
+// of 14 letters), "long" (paragraphs of 32,700, just under the longest the
+// program takes), "breaks" (nothing but line breaks) and "oneline" (words
+// and no line break). Nullopt for any other kind.
+inline std::optional<QByteArray> HelpText(std::string_view kind, qsizetype bytes, QString* rtfShown = nullptr)
+{
+    const auto lines = [bytes](qsizetype length) {
+        Prose p;
+        QByteArray out;
+        out.reserve(bytes + length + 2);
+        while (out.size() < bytes) {
+            QByteArray line;
+            while (line.size() < length)
+                line += p.Word() + ' ';
+            out += line.left(length) + "\r\n";
+        }
+        return out;
+    };
+    if (kind == "plain")
+        return PlainHelpText(bytes);
+    if (kind == "rtf")
+        return RtfHelpText(bytes, rtfShown);
+    if (kind == "short")
+        return lines(14);
+    if (kind == "long")
+        return lines(32700);
+    if (kind == "breaks")
+        return QByteArray(bytes, '\n');
+    if (kind == "oneline")
+        return QByteArray("word ").repeated(bytes / 5);
+    return std::nullopt;
+}
+
+// The size of the largest text of a kind the program takes (to 4 KiB).
+inline qsizetype LargestTaken(std::string_view kind)
+{
+    const auto taken = [kind](qsizetype bytes) {
+        try {
+            (void)TextToShow(TRichEditSettings{}, *HelpText(kind, bytes));
+            return true;
+        } catch (const EOutOfResources&) {
+            return false;
+        }
+    };
+    qsizetype low = 4 * 1024;  // taken
+    qsizetype high = kMaxTextBytes;
+    while (high - low > 4 * 1024) {
+        const qsizetype mid = (low + high) / 2;
+        (taken(mid) ? low : high) = mid;
+    }
+    return low;
 }
 
 }  // namespace tavelo::bench

@@ -1,15 +1,13 @@
 // One measurement of opening the Help page, for bench/text_page_table.sh:
 //
-//   text_page_probe tavelo plain|rtf MB   the window's Help button: click until
-//                                         the help text is painted, then Ctrl+End
-//   text_page_probe bare   plain|rtf MB   a bare QTextEdit with the view's
-//                                         settings given the same text (for rtf:
-//                                         the text the document shows)
-//   text_page_probe tavelo file PATH      the file at PATH as the help text
+//   text_page_probe tavelo KIND MB   the window's Help button: click until the
+//                                    help text is painted, then Ctrl+End
+//   text_page_probe bare   KIND MB   a bare QTextEdit with the view's settings
+//                                    given the same text (for rtf: the text
+//                                    the document shows)
 //
-// "breaks" instead of plain is a text of nothing but line breaks, the most
-// paragraphs a text of its size can hold; "oneline" one paragraph of words.
-// MB "max" is the largest plain help text of its kind the program takes.
+// KIND is one of the help texts of bench/text_corpus.h (plain, rtf, short,
+// long, breaks, oneline); MB "max" is the largest of its kind the program takes.
 //
 // Prints "ms=<click to painted> idle_kb=<RSS before> peak_kb=<peak RSS after
 // the text is laid out to its end>"; a text the window refuses prints the
@@ -148,35 +146,21 @@ int main(int argc, char** argv)
         return 2;
     QApplication app(argc, argv);
     const bool bare = std::strcmp(argv[1], "bare") == 0;
-    const bool rtf = std::strcmp(argv[2], "rtf") == 0;
-    const bool breaks = std::strcmp(argv[2], "breaks") == 0;    // nothing but line breaks: one paragraph per byte
-    const bool oneLine = std::strcmp(argv[2], "oneline") == 0;  // words and no line break at all
-    const bool file = std::strcmp(argv[2], "file") == 0;
-    const qsizetype bytes = file ? 0
-                            : std::strcmp(argv[3], "max") == 0
-                                ? tavelo::bench::LargestTakenPlainHelpText()
-                                : static_cast<qsizetype>(std::atof(argv[3]) * 1024 * 1024);
+    const std::string_view kind = argv[2];
+    const qsizetype bytes = std::strcmp(argv[3], "max") == 0 ? tavelo::bench::LargestTaken(kind)
+                                                             : static_cast<qsizetype>(std::atof(argv[3]) * 1024 * 1024);
 
     QTemporaryDir disc;
     QString shownText;
     {
-        QByteArray content;
-        if (file) {
-            QFile given(QString::fromLocal8Bit(argv[3]));
-            if (bare || !given.open(QIODevice::ReadOnly))
-                return 1;
-            content = given.readAll();
-        } else {
-            content = rtf       ? tavelo::bench::RtfHelpText(bytes, &shownText)
-                      : breaks  ? QByteArray(bytes, '\n')
-                      : oneLine ? QByteArray("word ").repeated(bytes / 5)
-                                : tavelo::bench::PlainHelpText(bytes);
-        }
-        if (!rtf && bare)
-            shownText = *tavelo::DecodePlainText(content);
+        const std::optional<QByteArray> content = tavelo::bench::HelpText(kind, bytes, &shownText);
+        if (!content)
+            return 2;
+        if (kind != "rtf" && bare)
+            shownText = *tavelo::DecodePlainText(*content);
         QDir(disc.path()).mkpath(QStringLiteral("help"));
         QFile f(disc.path() + QStringLiteral("/help/help.txt"));
-        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        if (!f.open(QIODevice::WriteOnly) || f.write(*content) != content->size())
             return 1;
     }
     if (::chdir(QFile::encodeName(disc.path()).constData()) != 0)
@@ -250,7 +234,8 @@ int main(int argc, char** argv)
         tavelo::InstallErrorReport(nullptr);
     }
     const long peak = StatusKb("VmHWM:");
-    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld", static_cast<long long>(ms), idle, peak);
+    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak,
+                static_cast<long long>(bytes));
     if (holdMs >= 0)
         std::printf(" hold_ms=%lld", static_cast<long long>(holdMs));
     std::printf("\n");
