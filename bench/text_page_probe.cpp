@@ -10,7 +10,8 @@
 // long, breaks, oneline); MB "max" is the largest of its kind the program takes.
 //
 // Prints "ms=<click to painted> idle_kb=<RSS before> peak_kb=<peak RSS after
-// the text is laid out to its end>"; a text the window refuses prints the
+// the text is laid out to its end> kept_kb=<RSS then, the heap left free by
+// loading given back>"; a text the window refuses prints the
 // error and times the click to the error report. The click runs the button's
 // handler exactly as a mouse click does; "painted" is the end of the first
 // paint of the text view after it. Memory comes from /proc/self (the peak is
@@ -107,6 +108,14 @@ struct Silent : tavelo::ErrorReport {
     }
 };
 
+// RSS once the heap left free by loading has gone back: what the shown text
+// keeps, as against the peak it needed on the way.
+long KeptKb()
+{
+    malloc_trim(0);
+    return StatusKb("VmRSS:");
+}
+
 // The longest the event loop goes without turning: a timer asks to run every
 // millisecond, so a gap between its runs is time the window was held.
 class HoldWatch {
@@ -169,6 +178,7 @@ int main(int argc, char** argv)
     PaintWatch watch;
     QElapsedTimer timer;
     long idle = 0;
+    long kept = 0;
     qint64 ms = 0;
     qint64 holdMs = -1;
     if (bare) {
@@ -199,8 +209,10 @@ int main(int argc, char** argv)
         while (!watch.painted)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         ms = timer.elapsed();
-        if (std::getenv("PROBE_BARE_MEMORY"))  // the floor's time alone, unless asked
+        if (std::getenv("PROBE_BARE_MEMORY")) {  // the floor's time alone, unless asked
             WaitForLayout(edit->document());
+            kept = KeptKb();
+        }
     } else {
         Silent report;
         tavelo::InstallErrorReport(&report);
@@ -229,13 +241,14 @@ int main(int argc, char** argv)
             QCoreApplication::sendEvent(form.RichEdit2, &end);
             hold.Tick();
             WaitForLayout(form.RichEdit2->document());
+            kept = KeptKb();
         }
         holdMs = hold.Longest();
         tavelo::InstallErrorReport(nullptr);
     }
     const long peak = StatusKb("VmHWM:");
-    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak,
-                static_cast<long long>(bytes));
+    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld kept_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak,
+                kept, static_cast<long long>(bytes));
     if (holdMs >= 0)
         std::printf(" hold_ms=%lld", static_cast<long long>(holdMs));
     std::printf("\n");

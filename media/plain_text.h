@@ -24,7 +24,7 @@ inline constexpr qsizetype kMaxTextBytes = qsizetype(8) * 1024 * 1024;
 // text whose first screen holds its longest paragraphs is laid out before it
 // first paints. Either must take well under a second, so a text may carry at
 // most this much layout work: one unit per character, and kParagraphWork for
-// each paragraph and each run of differently formatted text, which cost a
+// each paragraph and each run of text in one format, which cost a
 // view about as much as that many characters each. Measured here: about
 // 0.2 microseconds per unit, to fill a view and lay all of it out.
 inline constexpr qsizetype kMaxTextWork = 3'000'000;
@@ -39,8 +39,8 @@ inline constexpr qsizetype kMaxParagraphChars = 32 * 1024;
 struct ParagraphStats {
     qsizetype count = 0;
     qsizetype longest = 0;  // characters
-    qsizetype chars = 0;    // in all; for RTF, an upper bound
-    qsizetype runs = 0;     // stretches of text between formatting marks (RTF)
+    qsizetype chars = 0;    // in all
+    qsizetype runs = 0;     // stretches of text in one format within a paragraph (RTF)
 };
 // Paragraphs of decoded plain text: "\n" separates them, and so do the
 // paragraph and frame separators a view breaks at (U+2029, U+FDD0, U+FDD1).

@@ -28,8 +28,8 @@ namespace {
 constexpr std::size_t kMaxStackedDepth = 256;
 constexpr std::size_t kMaxTableEntries = 4096;
 constexpr qsizetype kMaxFontNameBytes = 256;
-// Text is handed to the document in pieces of about this many bytes, so a
-// huge unbroken line does not need several whole copies of itself.
+// Text bytes are decoded, and runs handed on, in pieces of about this many
+// bytes, so the limits see a huge unbroken line before it is all in memory.
 constexpr qsizetype kPieceBytes = 256 * 1024;
 constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size writers produce
 constexpr std::size_t kMaxCachedFormats = 64;
@@ -230,28 +230,27 @@ QTextBlockFormat BlockFormatFor(Align align)
     return f;
 }
 
-// Hands the text to the document in as few edits as it can, since every edit
-// costs the document a walk of its structures, whatever its length. Text is
-// gathered in pieces of up to kPieceBytes characters, paragraphs joined by
-// line breaks, and each piece goes in as one insertion in its commonest
+// Gathers the document's text, runs and paragraphs, counting exactly what
+// they will ask of a view, and then hands them to a document in as few edits
+// as it can, since every edit costs the document a walk of its structures,
+// whatever its length: the text goes in as one insertion in its commonest
 // format and alignment; only the runs and paragraphs that differ are then
 // formatted, each in one step.
 class DocumentWriter {
 public:
-    explicit DocumentWriter(QTextDocument* doc) : cursor_(doc) {}
-
-    QTextCursor& Cursor() { return cursor_; }
-
     void Add(const QString& text, const QTextCharFormat& format)
     {
         OpenPendingParagraph();
-        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() && runs_.back().format == format)
+        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() && runs_.back().format == format) {
             runs_.back().length += text.size();
-        else
+        } else {
             runs_.push_back({text_.size(), text.size(), format});
+            ++stats_.runs;
+        }
         text_ += text;
-        if (text_.size() >= kPieceBytes)
-            Flush();
+        stats_.chars += text.size();
+        paragraphChars_ += text.size();
+        stats_.longest = std::max(stats_.longest, paragraphChars_);
     }
 
     // The paragraph mark: the paragraph gets align; the next one, once
@@ -270,7 +269,28 @@ public:
     {
         if (!breakPending_)
             SetCurrentAlign(align);
-        Flush();
+    }
+
+    const ParagraphStats& Stats() const { return stats_; }
+
+    // Replaces the whole content of doc; the writer is left empty.
+    void WriteTo(QTextDocument* doc)
+    {
+        const bool undo = doc->isUndoRedoEnabled();
+        doc->setUndoRedoEnabled(false);
+        // Clearing inside the same edit block as the filling makes it one
+        // change of the whole document, which a view lays out lazily instead
+        // of at once.
+        QTextCursor whole(doc);
+        whole.beginEditBlock();
+        doc->clear();
+        QTextCursor cursor(doc);
+        cursor.setBlockFormat(QTextBlockFormat());
+        cursor.setBlockCharFormat(QTextCharFormat());
+        Insert(cursor);
+        whole.endEditBlock();
+        doc->setUndoRedoEnabled(undo);
+        *this = DocumentWriter();
     }
 
 private:
@@ -292,6 +312,8 @@ private:
         breaks_.push_back({text_.size(), breakFormat_, std::nullopt});
         text_ += u'\n';
         breakPending_ = false;
+        ++stats_.count;
+        paragraphChars_ = 0;
     }
 
     void SetCurrentAlign(Align align)
@@ -302,70 +324,61 @@ private:
             breaks_.back().align = align;
     }
 
-    void Flush()
+    // Into an empty document whose only paragraph has no alignment of its own.
+    void Insert(QTextCursor& cursor)
     {
-        // The paragraph the piece starts in is already in the document,
-        // aligned blockAlign_; the ones it opens take the alignment the
-        // document's last block has when the text goes in.
+        // The paragraphs the text opens take the alignment the document's
+        // last block has when the text goes in.
+        Align blockAlign = kAlignUnstated;
         if (!breaks_.empty()) {
             const Align common = CommonAlign();
-            if (common != blockAlign_) {
-                cursor_.setBlockFormat(BlockFormatFor(common));
-                blockAlign_ = common;
+            if (common != blockAlign) {
+                cursor.setBlockFormat(BlockFormatFor(common));
+                blockAlign = common;
             }
         }
-        const Align firstNow = blockAlign_;
-        const int start = cursor_.position();
-        if (!text_.isEmpty()) {
-            const QTextCharFormat common = CommonFormat();
-            cursor_.insertText(text_, common);
-            QTextCursor fix(cursor_.document());
-            const auto blockAt = [&](qsizetype at) { fix.setPosition(start + static_cast<int>(at)); };
-            if (firstAlign_ && *firstAlign_ != firstNow) {
-                blockAt(0);
-                fix.setBlockFormat(BlockFormatFor(*firstAlign_));
-            }
-            for (const Break& b : breaks_) {
-                if (b.align && *b.align != blockAlign_) {
-                    blockAt(b.at + 1);
-                    fix.setBlockFormat(BlockFormatFor(*b.align));
-                }
-                if (!(b.format == common)) {
-                    blockAt(b.at + 1);
-                    fix.setBlockCharFormat(b.format);
-                }
-            }
-            for (const Run& r : runs_) {
-                if (r.format == common)
-                    continue;
-                blockAt(r.start);
-                fix.setPosition(start + static_cast<int>(r.start + r.length), QTextCursor::KeepAnchor);
-                fix.setCharFormat(r.format);
-            }
-        } else if (firstAlign_ && *firstAlign_ != firstNow) {
-            cursor_.setBlockFormat(BlockFormatFor(*firstAlign_));
+        if (text_.isEmpty()) {
+            if (firstAlign_ && *firstAlign_ != blockAlign)
+                cursor.setBlockFormat(BlockFormatFor(*firstAlign_));
+            return;
         }
-        // What the document's last block is aligned as now.
-        if (!breaks_.empty())
-            blockAlign_ = breaks_.back().align.value_or(blockAlign_);
-        else if (firstAlign_)
-            blockAlign_ = *firstAlign_;
-        text_.resize(0);
-        runs_.clear();
-        breaks_.clear();
-        firstAlign_.reset();
+        const QTextCharFormat common = CommonFormat();
+        cursor.insertText(text_, common);
+        QTextCursor fix(cursor.document());
+        const auto at = [&](qsizetype i) { fix.setPosition(static_cast<int>(i)); };
+        if (firstAlign_ && *firstAlign_ != blockAlign) {
+            at(0);
+            fix.setBlockFormat(BlockFormatFor(*firstAlign_));
+        }
+        for (const Break& b : breaks_) {
+            if (b.align && *b.align != blockAlign) {
+                at(b.at + 1);
+                fix.setBlockFormat(BlockFormatFor(*b.align));
+            }
+            if (!(b.format == common)) {
+                at(b.at + 1);
+                fix.setBlockCharFormat(b.format);
+            }
+        }
+        for (const Run& r : runs_) {
+            if (r.format == common)
+                continue;
+            at(r.start);
+            fix.setPosition(static_cast<int>(r.start + r.length), QTextCursor::KeepAnchor);
+            fix.setCharFormat(r.format);
+        }
     }
 
-    // The alignment most of the piece's new paragraphs have.
+    // The alignment most of the new paragraphs have.
     Align CommonAlign() const
     {
         std::array<std::size_t, 5> count{};
         for (const Break& b : breaks_)
-            ++count[b.align.value_or(blockAlign_)];
+            ++count[b.align.value_or(kAlignUnstated)];
         return static_cast<Align>(std::max_element(count.begin(), count.end()) - count.begin());
     }
 
-    // The format most of the piece's runs and paragraph marks have, among
+    // The format most of the runs and paragraph marks have, among
     // the first few different ones (a document rarely has more).
     QTextCharFormat CommonFormat() const
     {
@@ -390,29 +403,26 @@ private:
             ->first;
     }
 
-    QTextCursor cursor_;
-    // The document's last block: how it is aligned now.
-    Align blockAlign_ = kAlignUnstated;
-    // The piece not yet in the document.
     QString text_;
     std::vector<Run> runs_;
     std::vector<Break> breaks_;
-    std::optional<Align> firstAlign_;  // of the paragraph it starts in, once known
+    std::optional<Align> firstAlign_;  // of the first paragraph, once known
     // A paragraph mark was read; the next paragraph opens when something follows.
     bool breakPending_ = false;
     QTextCharFormat breakFormat_;
+    ParagraphStats stats_{1, 0, 0, 0};
+    qsizetype paragraphChars_ = 0;  // in the last paragraph
 };
 
 class Reader {
 public:
-    Reader(QByteArrayView src, QTextDocument* doc) : p_(src.data()), end_(src.data() + src.size()), out_(doc) {}
-
-    void Run()
+    Reader(QByteArrayView src, TextLimits within) : p_(src.data()), end_(src.data() + src.size()), within_(within)
     {
-        QTextCursor& cursor = out_.Cursor();
-        cursor.beginEditBlock();
-        cursor.setBlockFormat(QTextBlockFormat());
-        cursor.setBlockCharFormat(QTextCharFormat());
+    }
+
+    // False as soon as what is read fails within_.
+    bool Run()
+    {
         while (p_ < end_ && !done_) {
             const char c = *p_++;
             switch (c) {
@@ -426,8 +436,10 @@ public:
         }
         if (!done_)
             Finish(cur_.align);
-        cursor.endEditBlock();
+        return !refused_;
     }
+
+    DocumentWriter& Out() { return out_; }
 
 private:
     void OpenGroup()
@@ -747,9 +759,17 @@ private:
         if (run_.isEmpty())
             return;
         Sanitize(run_);
-        if (!run_.isEmpty())
+        if (!run_.isEmpty()) {
             out_.Add(run_, CachedFormat(runProps_));
+            CheckLimits();
+        }
         run_.resize(0);
+    }
+
+    void CheckLimits()
+    {
+        if (!within_(out_.Stats()))
+            refused_ = done_ = true;
     }
 
     // The paragraph mark gives the paragraph its alignment. The new paragraph
@@ -762,6 +782,7 @@ private:
         FlushBytes(true);
         FlushRun();
         out_.EndParagraph(cur_.align, CachedFormat(cur_.chr));
+        CheckLimits();
     }
 
     void Finish(Align align)
@@ -887,8 +908,10 @@ private:
 
     const char* p_;
     const char* end_;
+    TextLimits within_;
     DocumentWriter out_;
     bool done_ = false;
+    bool refused_ = false;
 
     State cur_;
     std::vector<State> stack_;
@@ -925,161 +948,32 @@ private:
 
 bool LooksLikeRtf(QByteArrayView bytes) { return bytes.startsWith("{\\rtf"); }
 
-ParagraphStats RtfParagraphBounds(QByteArrayView bytes)
+struct RtfText::Parts {
+    DocumentWriter writer;
+};
+
+RtfText::RtfText(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+RtfText::RtfText(RtfText&&) noexcept = default;
+RtfText& RtfText::operator=(RtfText&&) noexcept = default;
+RtfText::~RtfText() = default;
+
+const ParagraphStats& RtfText::Stats() const { return parts_->writer.Stats(); }
+
+void RtfText::WriteTo(QTextDocument* doc) { parts_->writer.WriteTo(doc); }
+
+std::optional<RtfText> ParseRtf(QByteArrayView bytes, TextLimits within)
 {
-    ParagraphStats stats{1, 0, 0, 0};
-    const char* const end = bytes.data() + bytes.size();
-    const char* p = bytes.data();
-    qsizetype inParagraph = 0;  // characters so far
-    bool inRun = false;
-    int depth = 0;    // groups open
-    int hidden = -1;  // the depth of the group whose text the reader does not show, if any
-    // After \u the reader skips the next \uc items (characters, escapes,
-    // control words, \par among them) up to the next brace; no \uc here is
-    // larger than the largest stated so far. While one may be skipped, a
-    // paragraph mark counts as a paragraph but does not end the one before.
-    int largestUc = 1;
-    int mayBeSkipped = 0;
-    const auto text = [&](qsizetype n) {
-        mayBeSkipped = static_cast<int>(std::max<qsizetype>(0, mayBeSkipped - n));
-        if (hidden >= 0)
-            return;
-        if (!inRun) {
-            ++stats.runs;
-            inRun = true;
-        }
-        inParagraph += n;
-        stats.chars += n;
-    };
-    const auto paragraphEnds = [&] {
-        const bool skippable = mayBeSkipped > 0;
-        mayBeSkipped = std::max(0, mayBeSkipped - 1);
-        if (hidden >= 0)
-            return;
-        ++stats.count;
-        inRun = false;
-        if (skippable)
-            return;
-        stats.longest = std::max(stats.longest, inParagraph);
-        inParagraph = 0;
-    };
-    // Where the reader stops showing text: the rest of the group goes to a
-    // table or is skipped, \\par and all. A mark it may skip changes nothing.
-    const auto hideRest = [&] {
-        if (hidden < 0 && mayBeSkipped == 0)
-            hidden = depth;
-        mayBeSkipped = std::max(0, mayBeSkipped - 1);
-    };
-    // A document uses a few words over and over: the last seen are kept
-    // (their names point into bytes) to spare a table lookup for each.
-    struct Seen {
-        std::string_view name;
-        Word word = Word::Plain;
-    };
-    std::array<Seen, 16> seen{};
-    const auto wordOf = [&](std::string_view name) {
-        if (name.empty())
-            return Word::Plain;
-        Seen& s = seen[(name.size() * 7 + static_cast<unsigned char>(name.front()) +
-                        static_cast<unsigned char>(name.back())) %
-                       seen.size()];
-        if (s.name != name) {
-            const auto it = Words().find(name);
-            s = {name, it == Words().end() ? Word::Plain : it->second.word};
-        }
-        return s.word;
-    };
-    while (p < end) {
-        // Text bytes and the escaped bytes between them, the bulk of a
-        // document, in one tight loop.
-        qsizetype n = 0;
-        while (p < end) {
-            const char c = *p;
-            if (c == '\\') {
-                if (end - p < 4 || p[1] != '\'' || HexValue(p[2]) < 0 || HexValue(p[3]) < 0)
-                    break;
-                p += 4;
-                ++n;
-            } else if (c == '{' || c == '}') {
-                break;
-            } else {
-                n += c != '\r' && c != '\n';
-                ++p;
-            }
-        }
-        if (n > 0)
-            text(n);
-        if (p == end)
-            break;
-        if (*p == '{' || *p == '}') {
-            const bool open = *p++ == '{';
-            if (!open && depth == hidden)
-                hidden = -1;
-            depth += open ? 1 : -1;
-            inRun = false;
-            mayBeSkipped = 0;
-            continue;
-        }
-        if (++p == end)  // the backslash
-            break;
-        if (*p == '\r' || *p == '\n') {
-            ++p;
-            paragraphEnds();
-            continue;
-        }
-        if (!IsLetter(*p)) {  // a control symbol: \\~, \\{ and the like are text
-            const char c = *p++;
-            if (c == '*')
-                hideRest();
-            else if (c != '\'')  // a broken escape is nothing, not even an item to skip
-                text(1);
-            continue;
-        }
-        const ControlWordRead w = ReadControlWord(p, end);
-        if (w.name == "bin") {  // binary data: never text, and not to be read as markup
-            p += std::min<std::int64_t>(w.hasParam ? std::max(w.param, 0) : 0, end - p);
-            mayBeSkipped = std::max(0, mayBeSkipped - 1);
-            continue;
-        }
-        // Any other word may change the formatting: what follows is a new run.
-        switch (wordOf(w.name)) {
-        case Word::Par: paragraphEnds(); break;
-        case Word::U:
-            text(2);  // past U+FFFF a character takes two units
-            mayBeSkipped = largestUc;
-            break;
-        case Word::Tab:
-        case Word::Line:
-        case Word::Symbol: text(1); break;
-        case Word::Uc: largestUc = std::max(largestUc, std::clamp(w.param, 0, 64)); [[fallthrough]];
-        default:
-            inRun = false;
-            mayBeSkipped = std::max(0, mayBeSkipped - 1);
-            break;
-        case Word::FontTable:
-        case Word::ColorTable:
-        case Word::SkipDest:
-            inRun = false;
-            hideRest();
-            break;
-        }
-    }
-    stats.longest = std::max(stats.longest, inParagraph);
-    return stats;
+    Reader reader(bytes, within);
+    if (!reader.Run())
+        return std::nullopt;
+    auto parts = std::make_unique<RtfText::Parts>();
+    parts->writer = std::move(reader.Out());
+    return RtfText(std::move(parts));
 }
 
 void ReadRtf(QByteArrayView bytes, QTextDocument* doc)
 {
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    // Clearing inside the same edit block as the filling makes it one change
-    // of the whole document, which a view lays out lazily instead of at once.
-    QTextCursor whole(doc);
-    whole.beginEditBlock();
-    doc->clear();
-    Reader(bytes, doc).Run();
-    whole.endEditBlock();
-    doc->setUndoRedoEnabled(undo);
+    ParseRtf(bytes, [](const ParagraphStats&) { return true; })->WriteTo(doc);
 }
 
 }  // namespace tavelo

@@ -178,19 +178,20 @@ bool ReadsAsRtf(const TRichEditSettings& settings, QByteArrayView bytes)
     return !settings.PlainText && LooksLikeRtf(bytes);
 }
 
-std::optional<QString> TextToShow(const TRichEditSettings& settings, QByteArrayView bytes)
+std::variant<QString, RtfText> TextToShow(const TRichEditSettings& settings, QByteArrayView bytes)
 {
     const auto refuse = [] { return EOutOfResources(QStringLiteral("Failed to Load Stream")); };
     try {
         if (ReadsAsRtf(settings, bytes)) {
-            if (!WithinParagraphLimits(RtfParagraphBounds(bytes)))
+            std::optional<RtfText> rtf = ParseRtf(bytes);
+            if (!rtf)
                 throw refuse();
-            return std::nullopt;
+            return std::move(*rtf);
         }
         std::optional<QString> text = DecodePlainText(bytes);
         if (!text || !WithinParagraphLimits(Paragraphs(*text)))
             throw refuse();
-        return text;
+        return std::move(*text);
     } catch (const std::bad_alloc&) {
         throw refuse();
     }
@@ -199,19 +200,18 @@ std::optional<QString> TextToShow(const TRichEditSettings& settings, QByteArrayV
 void LoadTextFile(TRichEdit* view, const QString& path)
 {
     QByteArray bytes = ReadTextFile(path);
-    std::optional<QString> text = TextToShow(view->Settings(), bytes);
+    std::variant<QString, RtfText> text = TextToShow(view->Settings(), bytes);
+    const qsizetype size = bytes.size();
+    bytes = QByteArray();  // the bytes are no longer needed; a long text needs the room
 
     QTextDocument* doc = view->document();
     try {
-        const VerticalBarDuringFill bar(view, bytes.size());
-        if (!text) {
-            const CaretAside aside(view);
-            ReadRtf(bytes, doc);
-        } else {
-            bytes = QByteArray();  // the bytes are no longer needed; a long text needs the room
-            const CaretAside aside(view);
-            FillPlain(doc, *text);
-        }
+        const VerticalBarDuringFill bar(view, size);
+        const CaretAside aside(view);
+        if (RtfText* rtf = std::get_if<RtfText>(&text))
+            rtf->WriteTo(doc);
+        else
+            FillPlain(doc, std::get<QString>(text));
     } catch (const std::bad_alloc&) {
         throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
     }

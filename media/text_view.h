@@ -2,13 +2,14 @@
 // The window's rich text views and the one way they are filled: LoadTextFile.
 
 #include "base/colors.h"
+#include "media/rtf_reader.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QTextEdit>
 
-#include <optional>
+#include <variant>
 
 namespace tavelo {
 
@@ -70,9 +71,9 @@ QByteArray ReadTextFile(const QString& path);
 // these settings; otherwise it is plain text (DetectPlainEncoding).
 bool ReadsAsRtf(const TRichEditSettings& settings, QByteArrayView bytes);
 
-// What LoadTextFile would put in such a view for content: nothing (an RTF
-// document) or the decoded plain text. Throws EOutOfResources "Failed to Load
+// What LoadTextFile would put in such a view for content: the decoded plain
+// text or the RTF document read. Throws EOutOfResources "Failed to Load
 // Stream" for content it refuses, so a check can ask without a view.
-std::optional<QString> TextToShow(const TRichEditSettings& settings, QByteArrayView bytes);
+std::variant<QString, RtfText> TextToShow(const TRichEditSettings& settings, QByteArrayView bytes);
 
 }  // namespace tavelo

@@ -1,5 +1,5 @@
 // Any bytes after "{\rtf" must read into a document without a fault, and
-// into no more than the bounds the text limits judge it by.
+// into exactly what the reader counted for the text limits.
 #include "media/rtf_reader.h"
 
 #include <QGuiApplication>
@@ -7,6 +7,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <optional>
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,18 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     QByteArray rtf("{\\rtf1 ");
     rtf.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    std::optional<tavelo::RtfText> text = tavelo::ParseRtf(rtf, [](const tavelo::ParagraphStats&) { return true; });
+    // The limits judge a document by what the reader counted; the document
+    // built must hold exactly that.
+    const tavelo::ParagraphStats counted = text->Stats();
     QTextDocument doc;
-    tavelo::ReadRtf(rtf, &doc);
-    // The limits judge a document by bounds read without building it; the
-    // document built must never be larger than they said.
-    const tavelo::ParagraphStats bounds = tavelo::RtfParagraphBounds(rtf);
+    text->WriteTo(&doc);
     qsizetype chars = 0;
     qsizetype longest = 0;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         chars += b.length() - 1;
         longest = std::max<qsizetype>(longest, b.length() - 1);
     }
-    if (chars > bounds.chars || longest > bounds.longest || doc.blockCount() > bounds.count + bounds.runs + 1)
+    if (chars != counted.chars || longest != counted.longest || doc.blockCount() != counted.count)
         __builtin_trap();
     // Laying the text out touches every format the reader made.
     doc.setTextWidth(300);

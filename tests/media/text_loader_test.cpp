@@ -223,7 +223,7 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
     // Paragraph separators (U+2029 in UTF-8) break paragraphs as line ends do.
     const QByteArray separators =
         (QByteArray("\xe2\x80\xa9").repeated(100) + "\n").repeated(kMaxTextWork / (100 * kParagraphWork) + 1);
-    const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextWork / kParagraphWork) + "}";
+    const QByteArray rtfPars = "{\\rtf1 " + QByteArray("\\par ").repeated(kMaxTextWork / kParagraphWork + 1) + "}";
     const QByteArray rtfRuns = "{\\rtf1 " + QByteArray("\\b a\\b0 b").repeated(kMaxTextWork / 50 + 1) + "}";
     const QByteArray longLine(kMaxParagraphChars + 1, 'w');  // a paragraph too long
     const QByteArray rtfLongLine = "{\\rtf1 " + longLine + "}";

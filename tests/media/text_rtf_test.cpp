@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 
 namespace tavelo {
 namespace {
@@ -108,33 +109,36 @@ TEST(RtfReader, EscapesSymbolsAndUnicode)
     EXPECT_EQ(Read(doc, "{\\rtf1 \\'c4\\'e0}"), QStringList{QStringLiteral("Да")});
 }
 
-// What the limits see of a document before it is read: escapes are one
-// character; control words, their numbers and the space after them none;
-// \\u and \\tab stay in the run, a brace or another word starts a new one;
-// what the reader skips counts for nothing, and nothing it shows is skipped.
-TEST(RtfReader, BoundsCountWhatAViewWillHold)
+// What the limits judge a document by is what a view will hold: escapes are
+// one character, control words none, \\u and \\tab stay in the run; every
+// paragraph has its runs; what the reader skips counts for nothing, and
+// nothing it shows is skipped.
+TEST(RtfReader, CountsAreWhatAViewWillHold)
 {
     struct Case {
         const char* rtf;
         qsizetype count, longest, chars, runs;
     };
     const Case cases[] = {
-        {"{\\rtf1\\ansi\\ansicpg1251\\fs24 \\'c4\\'e0 ok\\par}", 2, 5, 5, 1},
-        {"{\\rtf1 a\\u1071?b\\tab c{\\b d}e}", 1, 9, 9, 3},
-        {"{\\rtf1 {\\*\\gen xyz}{\\pict abcd}\\~\\{z\\par}", 2, 3, 3, 1},
+        {"{\\rtf1\\ansi\\ansicpg1251\\fs24 \\'c4\\'e0 ok\\par}", 1, 5, 5, 1},
+        {"{\\rtf1 a\\u1071?b\\tab c{\\b d}e\\par f}", 2, 7, 8, 4},
+        {"{\\rtf1 {\\*\\gen xyz}{\\pict abcd}\\~\\{z\\par\\par}", 2, 3, 3, 1},
         {"{\\rtf1 ab\r\ncd\\\r\nef}", 2, 4, 6, 2},
-        // Binary data is skipped, not read as markup; only whole words skip a group.
-        {"{\\rtf1 \\bin3 {\\*x\\par}", 2, 1, 1, 1},
+        {"{\\rtf1 \\bin3 {\\*x\\par}", 1, 1, 1, 1},
         {"{\\rtf1 {\\pictx ab}}", 1, 2, 2, 1},
-        // Marks the reader passes over end no paragraph: the item skipped after
-        // \\u, and any in a table or skipped group.
-        {"{\\rtf1 a\\u66 \\par b}", 2, 4, 4, 2},
-        {"{\\rtf1 a{\\fonttbl\\par}b}", 1, 2, 2, 2},
+        {"{\\rtf1 a\\u66 \\par b}", 1, 3, 3, 1},
+        {"{\\rtf1 a{\\fonttbl\\par}b}", 1, 2, 2, 1},
     };
     for (const Case& c : cases) {
-        const ParagraphStats s = RtfParagraphBounds(c.rtf);
+        std::optional<RtfText> text = ParseRtf(c.rtf);
+        ASSERT_TRUE(text) << c.rtf;
+        const ParagraphStats s = text->Stats();
         EXPECT_EQ((std::array{s.count, s.longest, s.chars, s.runs}), (std::array{c.count, c.longest, c.chars, c.runs}))
             << c.rtf;
+        QTextDocument doc;
+        text->WriteTo(&doc);
+        EXPECT_EQ(doc.blockCount(), s.count) << c.rtf;
+        EXPECT_EQ(doc.characterCount() - doc.blockCount(), s.chars) << c.rtf;
     }
 }
 
@@ -152,8 +156,8 @@ TEST(RtfReader, DocumentEndsAndParagraphBreaks)
 
 TEST(RtfReader, LongDocumentsKeepEveryParagraphsAlignmentAndRuns)
 {
-    // Long enough to reach the document in several pieces, with one paragraph
-    // longer than a piece: every alignment and run must land where it belongs.
+    // Long, with one paragraph longer than the reader gathers at a time:
+    // every alignment and run must land where it belongs.
     const char* const aligns[] = {"\\ql", "\\qc", "\\qr", ""};
     const Qt::Alignment expected[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, {}};
     QByteArray rtf = "{\\rtf1 ";
