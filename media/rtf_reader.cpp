@@ -241,16 +241,13 @@ public:
     void Add(const QString& text, const QTextCharFormat& format)
     {
         OpenPendingParagraph();
-        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() && runs_.back().format == format) {
+        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() && runs_.back().format == format)
             runs_.back().length += text.size();
-        } else {
+        else
             runs_.push_back({text_.size(), text.size(), format});
-            ++stats_.runs;
-        }
         text_ += text;
-        stats_.chars += text.size();
         paragraphChars_ += text.size();
-        stats_.longest = std::max(stats_.longest, paragraphChars_);
+        longest_ = std::max(longest_, paragraphChars_);
     }
 
     // The paragraph mark: the paragraph gets align; the next one, once
@@ -271,7 +268,13 @@ public:
             SetCurrentAlign(align);
     }
 
-    const ParagraphStats& Stats() const { return stats_; }
+    // What the text gathered so far asks of a view: every line break in it
+    // opens a paragraph.
+    ParagraphStats Stats() const
+    {
+        const auto breaks = static_cast<qsizetype>(breaks_.size());
+        return {breaks + 1, longest_, text_.size() - breaks, static_cast<qsizetype>(runs_.size())};
+    }
 
     // Replaces the whole content of doc; the writer is left empty.
     void WriteTo(QTextDocument* doc)
@@ -312,7 +315,6 @@ private:
         breaks_.push_back({text_.size(), breakFormat_, std::nullopt});
         text_ += u'\n';
         breakPending_ = false;
-        ++stats_.count;
         paragraphChars_ = 0;
     }
 
@@ -410,7 +412,7 @@ private:
     // A paragraph mark was read; the next paragraph opens when something follows.
     bool breakPending_ = false;
     QTextCharFormat breakFormat_;
-    ParagraphStats stats_{1, 0, 0, 0};
+    qsizetype longest_ = 0;         // paragraph, in characters
     qsizetype paragraphChars_ = 0;  // in the last paragraph
 };
 
@@ -957,7 +959,7 @@ RtfText::RtfText(RtfText&&) noexcept = default;
 RtfText& RtfText::operator=(RtfText&&) noexcept = default;
 RtfText::~RtfText() = default;
 
-const ParagraphStats& RtfText::Stats() const { return parts_->writer.Stats(); }
+ParagraphStats RtfText::Stats() const { return parts_->writer.Stats(); }
 
 void RtfText::WriteTo(QTextDocument* doc) { parts_->writer.WriteTo(doc); }
 

@@ -38,7 +38,7 @@ public:
     ~RtfText();
 
     // Exactly what the document asks of a view.
-    const ParagraphStats& Stats() const;
+    ParagraphStats Stats() const;
 
     // Replaces the whole content of doc with the document and clears doc's
     // undo history. The text is handed over: this is done once.
