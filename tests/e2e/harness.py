@@ -452,12 +452,17 @@ class Session:
     def close_by_window_manager(self, timeout):
         """Alt+F4 through the window manager; returns the exit code, or None.
         The window manager needs the window focused, so a key that arrives
-        before that is asked again."""
+        before that is asked again. close_took is the time from the key that
+        was taken to the end of the program."""
+        self.close_took = None
         for attempt in range(3):
             self.activate(self.window)
+            asked = time.monotonic()
             self.xdo("key", "alt+F4")
             try:
-                return self.wait_exit(timeout)
+                code = self.wait_exit(timeout)
+                self.close_took = time.monotonic() - asked
+                return code
             except Failure:
                 log("close request not taken, attempt", attempt + 1)
         return None
