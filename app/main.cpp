@@ -5,6 +5,7 @@
 #include "app/resources.h"
 #include "base/error_report.h"
 #include "media/jpeg_image.h"
+#include "media/launcher.h"
 #include "menu/app_title.h"
 #include "menu/form1.h"
 
@@ -33,6 +34,8 @@ QString KitFolder()
 
 int main(int argc, char** argv)
 {
+    tavelo::TakePlayersStandardError();
+
     // From a kit only the kit's plugins are used, whatever QT_PLUGIN_PATH the
     // desktop set for its own Qt programs; the environment stays as it is
     // for the players this program starts.

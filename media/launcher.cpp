@@ -11,6 +11,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,6 +73,10 @@ QByteArray StartFolder(const QString& directory)
 
 // Runs in the started child between fork and exec: only async-signal-safe
 // calls belong here.
+// Where the applications started here write their errors; -1 leaves them
+// ours.
+int playersStderr = -1;
+
 void EnterFolder(gpointer folder)
 {
     if (::chdir(static_cast<const char*>(folder)) != 0) {
@@ -152,9 +158,9 @@ void ShellOpen(const QString& operation, const QString& file, const QString& dir
         // GIO has no working-folder setting of its own, so the child enters
         // the folder itself just before exec. The spawn reaps its intermediate
         // child, so nothing is left to wait for.
-        launched = g_desktop_app_info_launch_uris_as_manager(
+        launched = g_desktop_app_info_launch_uris_as_manager_with_fds(
             desktop, &uris, context.get(), G_SPAWN_SEARCH_PATH, folder.isEmpty() ? nullptr : EnterFolder,
-            folder.isEmpty() ? nullptr : folder.data(), nullptr, nullptr, &rawError);
+            folder.isEmpty() ? nullptr : folder.data(), nullptr, nullptr, -1, -1, playersStderr, &rawError);
     } else {
         launched = g_app_info_launch_uris(app.get(), &uris, context.get(), &rawError);
     }
@@ -164,6 +170,21 @@ void ShellOpen(const QString& operation, const QString& file, const QString& dir
         throw EShellError(QStringLiteral("Cannot start \"%1\" to open \"%2\". %3")
                               .arg(name, AbsoluteForMessage(file), Trimmed(error ? error->message : nullptr)));
     }
+}
+
+void TakePlayersStandardError() noexcept
+{
+    const char* value = std::getenv(kPlayersStderrVariable);
+    if (!value)
+        return;
+    char* end = nullptr;
+    errno = 0;
+    const long fd = std::strtol(value, &end, 10);
+    const bool number = *value && !*end && errno == 0 && fd > 2 && fd < 1 << 20;
+    ::unsetenv(kPlayersStderrVariable);
+    // Not ours to pass on further than the launch itself.
+    if (number && ::fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC) == 0)
+        playersStderr = static_cast<int>(fd);
 }
 
 void ShellOpenQuiet(const QString& file) noexcept

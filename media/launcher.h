@@ -27,6 +27,15 @@ struct ShellOpenQuery {
 };
 ShellOpenQuery QueryShellOpen(const QString& file);
 
+// A starter that keeps the program's standard error for itself (the disc
+// kit's start script reads it for its failure dialog) names, in this
+// variable, a descriptor holding the listener's own standard error; the
+// applications started here get that one instead. Read once at start-up,
+// before anything is launched, and removed from the environment so that
+// nothing started later sees it.
+inline constexpr char kPlayersStderrVariable[] = "TAVELO_PLAYERS_STDERR";
+void TakePlayersStandardError() noexcept;
+
 // The same launch with the verb "open" and no directory, for the player
 // buttons: whatever happens, nothing is reported.
 void ShellOpenQuiet(const QString& file) noexcept;

@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   fonts-urw-base35 fonts-liberation2
   xvfb xdotool imagemagick x11-utils openbox procps file python3 strace x11-xkb-utils
-  xorriso patchelf debootstrap fontconfig qt6-base-dev-tools
+  xorriso patchelf debootstrap fontconfig qt6-base-dev-tools dex desktop-file-utils
 )
 
 missing=()

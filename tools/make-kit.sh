@@ -130,20 +130,30 @@ for f in "$kit/fonts/"*; do copyright "$(fc-match -f '%{file}' "$(fc-query -f '%
 # The faces compiled into the program travel with their record and licence.
 cp "$root/app/fonts/README.md" "$kit/licenses/fonts-inside-the-program.md"
 
-# ---------------------------------------------------------------- top folder
-
-install -m 755 "$here/autorun.sh" "$out/autorun.sh"
-install -m 755 "$here/tavelo.desktop" "$out/tavelo.desktop"
-install -m 644 "$root/app/icons/program32.png" "$out/tavelo.png"
-
-# ---------------------------------------------------------------- report
-
 # The oldest C library that can load the kit: the newest symbol version any
 # of its objects asks for.
 floor() {
     find "$kit" -type f \( -name '*.so*' -o -path '*/bin/tavelo' \) -exec objdump -T {} + 2>/dev/null |
         grep -o "$1"'_[0-9][0-9.]*' | sort -u -t_ -k2,2V | tail -n 1
 }
+
+# ---------------------------------------------------------------- top folder
+
+# autorun.sh names what a too old system lacks: the newest C library symbol
+# version the kit asks for, and the GCC release whose C++ runtime it needs.
+glibc=$(floor GLIBC)
+glibcxx=$(floor GLIBCXX)
+case ${glibcxx#GLIBCXX_} in
+    3.4.29) gcc=11 ;; 3.4.30) gcc=12 ;; 3.4.31) gcc=13 ;; 3.4.32) gcc=14 ;; 3.4.33) gcc=15 ;;
+    *) echo "make-kit: no GCC release known for $glibcxx" >&2; exit 1 ;;
+esac
+sed -e "s/@GLIBC@/${glibc#GLIBC_}/" -e "s/@GLIBCXX@/$gcc/" "$here/autorun.sh" > "$out/autorun.sh"
+chmod 755 "$out/autorun.sh"
+install -m 755 "$here/tavelo.desktop" "$out/tavelo.desktop"
+install -m 644 "$root/app/icons/program32.png" "$out/tavelo.png"
+
+# ---------------------------------------------------------------- report
+
 {
     echo "bundled (${#bundled[@]}): $(printf '%s\n' "${!bundled[@]}" | sort | tr '\n' ' ')"
     echo "from the system: $(printf '%s\n' "${!uses_host[@]}" | sort | tr '\n' ' ')"

@@ -5,17 +5,19 @@ Builds the kit and the demo disc's image, then:
 - on this machine, starts the kit's program with a foreign Qt library first
   in LD_LIBRARY_PATH and a foreign plugin folder in QT_PLUGIN_PATH, and checks
   that only the kit's Qt is mapped;
-- in a clean Debian 12 root (debootstrap minbase plus the client libraries a
-  desktop has, no Qt; cached beside the build), with the image's files
+- in a clean Debian root of the given release (debootstrap minbase plus the
+  client libraries a desktop has, no Qt; cached outside the clone, under
+  $TAVELO_KIT_ROOTS or ~/.cache/tavelo/kit-roots), with the image's files
   extracted by xorriso, runs `sh autorun.sh` from the image's top folder as an
   unprivileged user against an Xvfb of this machine, and checks the first
   slide, a song reaching a recorder application registered in the root, the
-  players' environment, and that the disc tree is unchanged. Without a
-  display, autorun.sh must say why.
+  players' environment and standard error, a start from folders whose names
+  Qt cannot hold, and that the disc tree is unchanged. Without a display,
+  autorun.sh must say why.
 
 Needs root (debootstrap, chroot, a private mount and pid namespace for /proc).
 
-usage: kit_test.py --source REPO --work DIR --root-cache DIR"""
+usage: kit_test.py --source REPO --work DIR --suite bookworm|trixie [--root-cache DIR]"""
 
 import argparse
 import glob
@@ -31,13 +33,14 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from harness import BITBTN, IMAGE1, SKY_BLUE, Failure, Session, check, log, near, snapshot, wait_until, write  # noqa: E402
 from scenarios import ARROW_X, TREEVIEW1, row_y, tree_rows  # noqa: E402
 
-SUITE = "bookworm"
 MIRROR = os.environ.get("TAVELO_DEBIAN_MIRROR", "http://deb.debian.org/debian")
 # What a desktop always has: X11/xcb core, OpenGL, fonts, GLib with the MIME
-# database. Nothing of Qt, nothing for development.
-ROOT_PACKAGES = ["libx11-6", "libx11-xcb1", "libxcb1", "libgl1", "libegl1", "libopengl0",
-                 "fontconfig", "libfreetype6", "libharfbuzz0b", "libglib2.0-0", "shared-mime-info",
-                 "libsm6", "libice6"]
+# database. Nothing of Qt, nothing for development. Debian 13 renamed GLib's
+# package in its 64-bit time move.
+DESKTOP_PACKAGES = ["libx11-6", "libx11-xcb1", "libxcb1", "libgl1", "libegl1", "libopengl0",
+                    "fontconfig", "libfreetype6", "libharfbuzz0b", "shared-mime-info", "libsm6", "libice6"]
+ROOT_PACKAGES = {"bookworm": DESKTOP_PACKAGES + ["libglib2.0-0"],
+                 "trixie": DESKTOP_PACKAGES + ["libglib2.0-0t64"]}
 LISTENER = 65534  # nobody: the listener is not root
 FIRST_SONG = ("2019 Первый альбом", "01 Маяк")
 
@@ -140,11 +143,12 @@ def check_host(source, kit, work):
 
 # ---------------------------------------------------------------- the clean root
 
-def make_root(root):
-    """A Debian 12 minbase root with the desktop's client libraries, made once
+def make_root(root, suite):
+    """A minbase root of suite with the desktop's client libraries, made once
     and kept; a changed package list makes it anew."""
     stamp = os.path.join(root, ".tavelo-root")
-    want = "%s minbase %s\n" % (SUITE, ",".join(ROOT_PACKAGES))
+    packages = ROOT_PACKAGES[suite]
+    want = "%s minbase %s\n" % (suite, ",".join(packages))
     if os.path.exists(stamp) and open(stamp).read() == want:
         log("clean root: cached at", root)
         return
@@ -157,9 +161,9 @@ def make_root(root):
                   "something is mounted inside %s; not removing it" % root)
         shutil.rmtree(root)
     t = time.monotonic()
-    log("clean root: debootstrap %s from %s" % (SUITE, MIRROR))
-    p = subprocess.run(["debootstrap", "--variant=minbase", "--include=" + ",".join(ROOT_PACKAGES),
-                        SUITE, root, MIRROR], capture_output=True, timeout=1500)
+    log("clean root: debootstrap %s from %s" % (suite, MIRROR))
+    p = subprocess.run(["debootstrap", "--variant=minbase", "--include=" + ",".join(packages),
+                        suite, root, MIRROR], capture_output=True, timeout=1500)
     if p.returncode != 0:
         raise Failure("debootstrap failed (%d), the clean root could not be made:\n%s" %
                       (p.returncode, (p.stdout + p.stderr).decode(errors="replace")[-3000:]))
@@ -205,7 +209,7 @@ def prepare_listener(root, iso):
     run(["xorriso", "-osirrox", "on", "-indev", iso, "-extract", "/", disc], "extracting the image")
     launches = os.path.join(home, "launches")
     envs = os.path.join(home, "envs")
-    for sub in ("launches", "envs", "runtime", ".config", ".local/share/applications", ".cache"):
+    for sub in ("launches", "envs", "stderrs", "runtime", ".config", ".local/share/applications", ".cache"):
         os.makedirs(os.path.join(home, sub), exist_ok=True)
     # The tests' one recorder (tests/recorder.sh) records each launch; the
     # listener's environment is kept apart, to see what the players inherit.
@@ -214,6 +218,7 @@ def prepare_listener(root, iso):
     write(os.path.join(home, "recorder"),
           "#!/bin/sh\n"
           "env > /home/listener/envs/$$\n"
+          "stat -L -c %F /proc/self/fd/2 > /home/listener/stderrs/$$\n"
           "exec sh /home/listener/recorder.sh /home/listener/launches \"$@\"\n")
     os.chmod(os.path.join(home, "recorder"), 0o755)
     write(os.path.join(home, ".local/share/applications/recorder.desktop"),
@@ -266,8 +271,13 @@ def check_root(root, iso):
         names = glob.glob(os.path.join(envs, "*"))
         check(len(names) == 1, "no environment recorded")
         player_env = dict(line.split("=", 1) for line in open(names[0]).read().splitlines() if "=" in line)
-        leaked = sorted(k for k in player_env if k.startswith(("LD_", "QT_")) or "tavelo" in player_env[k])
+        leaked = sorted(k for k in player_env
+                        if k.startswith(("LD_", "QT_", "TAVELO")) or "tavelo" in player_env[k])
         check(not leaked, "the player inherited %s" % {k: player_env[k] for k in leaked})
+        # ... and the listener's own standard error (here a file), not the
+        # pipe autorun.sh reads the menu's messages from.
+        kind = open(glob.glob(os.path.join(home, "stderrs", "*"))[0]).read().strip()
+        check(kind == "regular file", "the player's standard error is a %s" % kind)
 
         # A close request ends the menu and autorun.sh with 0.
         code = s.close_by_window_manager(5)
@@ -288,6 +298,21 @@ def check_root(root, iso):
         s.app.wait(timeout=10)
     log("tavelo.desktop starts the menu")
 
+    # From folders whose names Qt cannot hold, the menu runs from a copy.
+    for name in (b"disc-$ORIGIN", b"disc-caf\xe9"):
+        odd = os.path.join(root.encode(), name)
+        os.rename(os.fsencode(disc), odd)
+        try:
+            with Session(os.path.join(disc, "tavelo", "bin", "tavelo")) as s:
+                s.stderr_path = os.path.join(s.tmp, "odd.stderr")
+                start_in_root(s, root, ["sh", "-c", 'cd "$1" && exec sh autorun.sh', "sh", b"/" + name], env,
+                              "the first slide (from %r)" % name)
+                s.app.kill()
+                s.app.wait(timeout=10)
+        finally:
+            os.rename(odd, os.fsencode(disc))
+        log("started from", name)
+
     check(snapshot(disc) == before, "the disc tree changed while the menu ran")
     log("disc tree unchanged")
     chmod_writable(disc)
@@ -299,7 +324,8 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--source", required=True)
     ap.add_argument("--work", required=True)
-    ap.add_argument("--root-cache", required=True)
+    ap.add_argument("--suite", required=True, choices=sorted(ROOT_PACKAGES))
+    ap.add_argument("--root-cache", help="where the clean root is kept (default: a cache outside the clone)")
     a = ap.parse_args()
     for tool in ("Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "import", "xorriso", "patchelf", "cc",
                  "debootstrap", "chroot", "unshare"):
@@ -314,8 +340,11 @@ def main():
     try:
         kit, iso = make_kit_and_image(source, work)
         check_host(source, kit, work)
-        make_root(os.path.abspath(a.root_cache))
-        check_root(os.path.abspath(a.root_cache), iso)
+        roots = os.environ.get("TAVELO_KIT_ROOTS") or os.path.join(
+            os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "tavelo", "kit-roots")
+        root = os.path.abspath(a.root_cache or os.path.join(roots, a.suite))
+        make_root(root, a.suite)
+        check_root(root, iso)
     except Exception:
         traceback.print_exc()
         print("kit test FAILED")

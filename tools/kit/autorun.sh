@@ -5,8 +5,16 @@
 #
 # The environment is passed on untouched, so the players the menu opens see
 # the listener's own: the program finds its libraries through its own RPATH.
+#
+# Folder names are data, whatever they hold: nothing here takes a path through
+# $(...) (which drops trailing newlines), splits one on blanks, or lets CDPATH
+# choose where a cd goes.
 
 title=Tavelo
+# Filled in by the kit's build: what the kit's objects ask of the C library
+# and of the C++ runtime.
+needs_glibc=@GLIBC@
+needs_glibcxx=@GLIBCXX@
 
 # Tells the listener why nothing starts: on stderr, and in a dialog where the
 # desktop has a dialog tool.
@@ -18,7 +26,8 @@ fail() {
         elif command -v kdialog >/dev/null 2>&1; then
             kdialog --title "$title" --error "$1" >/dev/null 2>&1
         elif [ -n "${DISPLAY:-}" ] && command -v xmessage >/dev/null 2>&1; then
-            xmessage -center -title "$title" "$1" >/dev/null 2>&1
+            # xmessage neither wraps nor scrolls sideways.
+            printf '%s\n' "$1" | fold -s -w 72 | xmessage -center -title "$title" -file - >/dev/null 2>&1
         elif command -v notify-send >/dev/null 2>&1; then
             notify-send "$title" "$1" >/dev/null 2>&1
         fi
@@ -26,8 +35,21 @@ fail() {
     exit 1
 }
 
-disc=$(cd -- "$(dirname -- "$0")" && pwd -P) || fail "cannot find the disc's folder from $0"
-cd "$disc" || fail "cannot enter $disc"
+# cd without CDPATH: an operand that starts with / or ./ never consults it.
+# -P leaves the physical path in PWD.
+enter() {
+    case $1 in
+        /*) cd -P -- "$1" ;;
+        *) cd -P -- "./$1" ;;
+    esac
+}
+
+case $0 in
+    */*) here=${0%/*}/ ;;
+    *) here=./ ;;
+esac
+enter "$here" 2>/dev/null || fail "cannot enter the disc's folder ($here)"
+disc=$PWD
 kit=$disc/tavelo
 
 [ -f "$kit/bin/tavelo" ] || fail "the menu program is missing from this disc ($kit/bin/tavelo)"
@@ -42,8 +64,17 @@ if [ -z "${DISPLAY:-}" ]; then
     fail "no graphical session to show the menu in (DISPLAY is not set)"
 fi
 
-# Scratch space outside the disc, for what a read-only medium cannot give.
-bases="${XDG_RUNTIME_DIR:-} ${TMPDIR:-} /tmp /var/tmp"
+# Whether the program can run from this folder: Qt cannot hold a path that is
+# not UTF-8, and the loader expands $ORIGIN-style names inside one.
+plain_path() {
+    case $1 in *'$'*) return 1 ;; esac
+    command -v iconv >/dev/null 2>&1 || return 0
+    printf '%s' "$1" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1
+}
+
+# Scratch space outside the disc, for what a read-only medium cannot give:
+# the first of these that is a folder, lies outside the disc, has a plain
+# name and takes a new folder. Each is taken whole, blanks and all.
 tmp=
 cleanup() { [ -z "$tmp" ] || rm -rf "$tmp"; }
 trap cleanup EXIT
@@ -52,44 +83,46 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 scratch() {
     [ -n "$tmp" ] && return 0
-    for base in $bases; do
-        [ -d "$base" ] || continue
-        tmp=$(mktemp -d "$base/tavelo.XXXXXX" 2>/dev/null) && return 0
+    for base in "${XDG_RUNTIME_DIR:-}" "${TMPDIR:-}" /tmp /var/tmp; do
+        [ -n "$base" ] && [ -d "$base" ] || continue
+        real=$(enter "$base" 2>/dev/null && printf '%s/' "$PWD") || continue
+        case $real in "${disc%/}"/*) continue ;; esac
+        plain_path "$real" || continue
+        try=$(mktemp -d "${real}tavelo.XXXXXX" 2>/dev/null) || continue
+        # The folder must be the one asked for: mktemp may not change its name.
+        case $try in "${real}tavelo."??????) tmp=$try; return 0 ;; esac
+        rmdir -- "$try" 2>/dev/null
     done
-    tmp=
     return 1
 }
+tried="\$XDG_RUNTIME_DIR, \$TMPDIR, /tmp and /var/tmp"
 
 # A disc mounted with noexec (or read without its file modes) cannot run the
-# program in place: run a copy of the kit from the first temporary folder
-# that allows it. The disc stays the current folder.
-if [ ! -x "$kit/bin/tavelo" ]; then
-    for base in $bases; do
-        [ -d "$base" ] && try=$(mktemp -d "$base/tavelo.XXXXXX" 2>/dev/null) || continue
-        if cp -R "$kit" "$try/tavelo" 2>/dev/null && chmod -R u+rwX "$try/tavelo" &&
-           chmod 755 "$try/tavelo/bin/tavelo" && [ -x "$try/tavelo/bin/tavelo" ]; then
-            tmp=$try
-            break
-        fi
-        rm -rf "$try"
-    done
-    [ -n "$tmp" ] ||
-        fail "this disc is mounted without the right to run programs, and no temporary folder ($bases) takes a copy that may run"
+# program in place, nor can Qt start from a folder it cannot name: run a copy
+# of the kit from a temporary folder then. The disc stays the current folder.
+if [ ! -x "$kit/bin/tavelo" ] || ! plain_path "$kit"; then
+    scratch || fail "no temporary folder outside the disc ($tried) can be used for a copy of the menu"
+    { cp -R "$kit" "$tmp/tavelo" && chmod -R u+rwX "$tmp/tavelo" && chmod 755 "$tmp/tavelo/bin/tavelo"; } 2>/dev/null ||
+        fail "cannot copy the menu into $tmp"
+    [ -x "$tmp/tavelo/bin/tavelo" ] ||
+        fail "the menu cannot run from this disc (mounted without the right to run programs) nor from its copy in $tmp"
     kit=$tmp/tavelo
 fi
 prog=$kit/bin/tavelo
 
-# Missing system libraries and a too old C library, named before starting.
+# Missing system libraries and a too old system, named before starting.
 if command -v ldd >/dev/null 2>&1; then
-    missing=$(ldd "$prog" "$kit/plugins/platforms/libqxcb.so" 2>&1 |
-              sed -n -e 's/^[[:space:]]*\([^ ]*\) => not found.*/\1/p' \
-                     -e "s/.*version \`\([^']*\)' not found.*/\1/p" | sort -u | tr '\n' ' ')
-    if [ -n "$missing" ]; then
-        case $missing in
-            *GLIBC_*) fail "this system is too old for the menu on this disc: it needs a newer C library (glibc); missing: $missing" ;;
-            *) fail "this system lacks libraries the menu needs: $missing" ;;
-        esac
-    fi
+    found=$(ldd "$prog" "$kit/plugins/platforms/libqxcb.so" 2>&1)
+    case $found in
+        *"version \`GLIBC_"*" not found"*)
+            have=$(getconf GNU_LIBC_VERSION 2>/dev/null) || have=
+            fail "this system is too old for the menu on this disc: it needs the C library glibc $needs_glibc or newer (Debian 12, Ubuntu 22.04, Fedora 36 or later), and this computer has ${have:-an older one}" ;;
+        *"version \`GLIBCXX_"*" not found"*|*"version \`CXXABI_"*" not found"*)
+            fail "this system is too old for the menu on this disc: it needs the C++ runtime of GCC $needs_glibcxx or newer (Debian 12, Ubuntu 22.04, Fedora 36 or later)" ;;
+        *"=> not found"*)
+            missing=$(printf '%s\n' "$found" | sed -n 's/^[[:space:]]*\([^ ]*\) => not found.*/\1/p' | sort -u)
+            fail "this system lacks libraries the menu needs: $(printf '%s\n' "$missing" | paste -s -d ' ' -)" ;;
+    esac
 fi
 
 # A session that asks Qt programs for Wayland only: the kit has the X11 plugin.
@@ -99,12 +132,14 @@ case ${QT_QPA_PLATFORM:-} in
 esac
 
 # The program's messages go to stderr as usual and are also kept, so that a
-# failed start can be shown in the dialog.
+# failed start can be shown in the dialog. The players it starts get the
+# listener's own stderr (descriptor 9, named to the program, which takes the
+# name out of its environment), so that nothing of ours outlives the menu.
 log=
 if scratch && mkfifo "$tmp/stderr.fifo" 2>/dev/null; then
     log=$tmp/stderr.log
     tee "$log" < "$tmp/stderr.fifo" >&2 &
-    "$prog" 2> "$tmp/stderr.fifo" &
+    TAVELO_PLAYERS_STDERR=9 "$prog" 9>&2 2> "$tmp/stderr.fifo" &
 else
     "$prog" &
 fi
