@@ -274,10 +274,10 @@ int main(int argc, char** argv)
         const auto small = reporter.seconds.find(LookupName(c, c.small));
         const auto large = reporter.seconds.find(LookupName(c, c.large));
         if (small != reporter.seconds.end() && large != reporter.seconds.end() && small->second > 0)
-            std::printf("%s: %d entries %.2f s, %d entries %.2f s, ratio %.2f for %.1f times the entries (linear: "
-                        "about the same)\n",
+            std::printf("%s: %d entries %.2f s, %d entries %.2f s: %.2f times the time for %.1f times the entries "
+                        "(linear: about %.1f)\n",
                         c.name, c.small, small->second, c.large, large->second, large->second / small->second,
-                        static_cast<double>(c.large) / c.small);
+                        static_cast<double>(c.large) / c.small, static_cast<double>(c.large) / c.small);
     }
     return 0;
 }
