@@ -32,6 +32,7 @@
 #include <thread>
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -73,9 +74,9 @@ struct PictureJob {
 std::uint16_t BigEndian16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
 
 // What decoding the file at native will hold at its peak, from its size and
-// its frame header: the file's copy, the bitmap, and for a picture of several
-// scans the decoder's coefficients. Each part is capped at the decoder's own
-// limit. Reads only the markers before the frame header.
+// its frame header: the file's copy, the bitmap, and for a progressive
+// picture the decoder's coefficients. Each part is capped at the decoder's
+// own limit. Reads only the markers before the frame header.
 qint64 DecodingCost(const QByteArray& native)
 {
     struct stat st {};
