@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,8 +31,13 @@
 #include <set>
 #include <thread>
 
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavelo::author {
 
@@ -65,6 +71,84 @@ struct PictureJob {
     QString message;
 };
 
+std::uint16_t BigEndian16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+
+// What decoding the file at native will hold at its peak, from its size and
+// its frame header: the file's copy, the bitmap, and for a progressive
+// picture the decoder's coefficients. Each part is capped at the decoder's
+// own limit. Reads only the markers before the frame header.
+qint64 DecodingCost(const QByteArray& native)
+{
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;  // refused before anything is read
+    const auto capped = [](qint64 bytes, std::size_t limit) { return std::min(bytes, static_cast<qint64>(limit)); };
+    const qint64 file = capped(st.st_size, kMaxFileBytes);
+    const FileDescriptor fd(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd)
+        return file;
+    unsigned char head[10];
+    off_t at = 2;  // after SOI
+    for (int segment = 0; segment < 256; ++segment) {
+        if (::pread(fd.Get(), head, 4, at) != 4 || head[0] != 0xFF)
+            return file;
+        const unsigned char marker = head[1];
+        if (marker == 0xFF) {  // fill byte
+            ++at;
+            continue;
+        }
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (::pread(fd.Get(), head, 8, at + 2) != 8)
+                return file;
+            const qint64 height = BigEndian16(head + 3);
+            const qint64 width = BigEndian16(head + 5);
+            const qint64 components = head[7];
+            const bool progressive = (marker & 0x03) == 0x02;  // SOF2, SOF6, SOF10, SOF14
+            const qint64 bitmap = capped(width * height * (components == 1 ? 1 : 3), kMaxBitmapBytes);
+            const qint64 coefficients = progressive ? capped(width * height * components * 2, kMaxDecoderMemory) : 0;
+            return file + bitmap + coefficients;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            return file;
+        at += 2 + BigEndian16(head + 2);
+    }
+    return file;
+}
+
+// Bytes in flight shared by the decoding workers. Pictures are let in in job
+// order, each when its cost fits beside those in flight; one that needs more
+// than the whole budget waits until it is alone.
+class MemoryBudget {
+public:
+    explicit MemoryBudget(qint64 limit) : limit_(std::max<qint64>(limit, 1)) {}
+
+    void Acquire(int ticket, qint64 cost)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return serving_ == ticket && (inFlight_ == 0 || inFlight_ + cost <= limit_); });
+        inFlight_ += cost;
+        ++serving_;
+        changed_.notify_all();
+    }
+
+    void Release(qint64 cost)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            inFlight_ -= cost;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    const qint64 limit_;
+    qint64 inFlight_ = 0;
+    int serving_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+};
+
 void Decode(PictureJob& job)
 {
     try {
@@ -81,7 +165,8 @@ void Decode(PictureJob& job)
     }
 }
 
-// Decodes every job on all cores; progress is reported from this thread.
+// Decodes every job on all cores within the memory budget; progress is
+// reported from this thread.
 void DecodeAll(std::vector<PictureJob>& jobs, const CheckOptions& options)
 {
     const int total = static_cast<int>(jobs.size());
@@ -90,6 +175,7 @@ void DecodeAll(std::vector<PictureJob>& jobs, const CheckOptions& options)
     int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, total);
 
+    MemoryBudget budget(options.memoryBudget);
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     std::mutex mutex;
@@ -99,7 +185,12 @@ void DecodeAll(std::vector<PictureJob>& jobs, const CheckOptions& options)
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
             for (int i = next++; i < total; i = next++) {
-                Decode(jobs[static_cast<size_t>(i)]);
+                PictureJob& job = jobs[static_cast<size_t>(i)];
+                const Resolved r = ResolvePath(job.formed);
+                const qint64 cost = r.ok() ? DecodingCost(r.native) : 0;
+                budget.Acquire(i, cost);
+                Decode(job);
+                budget.Release(cost);
                 {
                     std::lock_guard<std::mutex> lock(mutex);
                     ++done;
@@ -143,16 +234,52 @@ QString EncodingName(QByteArrayView bytes)
     return QString();
 }
 
+// A path with "/" separators only and runs collapsed, names kept as decoded.
+QString Collapsed(const QString& path)
+{
+    QString out;
+    out.reserve(path.size());
+    for (QChar c : path) {
+        if (c == QLatin1Char('\\'))
+            c = QLatin1Char('/');
+        if (c == QLatin1Char('/') && out.endsWith(QLatin1Char('/')))
+            continue;
+        out += c;
+    }
+    return out;
+}
+
+QByteArray Joined(const QByteArray& folder, const QByteArray& name)
+{
+    return (folder.endsWith('/') ? folder : folder + '/') + name;
+}
+
+QString KindName(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO (named pipe)");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    return QStringLiteral("not a file");
+}
+
 class Checker {
 public:
-    Checker(QString base, const CheckOptions& options)
-        : base_(std::move(base)), baseNative_(QFile::encodeName(base_)), options_(options)
+    Checker(const QByteArray& native, const CheckOptions& options)
+        : base_(RememberFolder(native)), baseNative_(native), options_(options)
     {
         report_.disc = base_;
     }
 
     CheckReport Run()
     {
+        // Every look-up below (the decoders' and launcher's too) reads a
+        // folder once.
+        const FolderListings::Scope scope(listings_);
         CheckTopFolders();
         std::vector<PictureJob> jobs;
         CollectSlides(jobs);
@@ -174,22 +301,21 @@ public:
     }
 
 private:
+    // path is inside the disc as decoded (lossless); path and message are
+    // shown with DisplayName, the path's bytes kept beside.
     void Add(Severity severity, const QString& code, const QString& path, const QString& message)
     {
-        report_.findings.push_back({severity, code, path, message});
+        reported_.insert(path);
+        report_.findings.push_back({severity, code, DisplayName(path), DisplayName(message), EncodeName(path)});
     }
 
-    bool Reported(const QString& path) const
-    {
-        return std::any_of(report_.findings.begin(), report_.findings.end(),
-                           [&](const Finding& f) { return f.path == path; });
-    }
+    bool Reported(const QString& path) const { return reported_.count(path) > 0; }
 
     // A formed path (absolute, either separator) as a path inside the disc.
     QString DiscPath(const QString& formed) const
     {
-        QString out = NormalizedForDisplay(formed);
-        const QString prefix = NormalizedForDisplay(base_ + QLatin1Char('/'));
+        QString out = Collapsed(formed);
+        const QString prefix = Collapsed(base_ + QLatin1Char('/'));
         if (out.startsWith(prefix))
             out = out.mid(prefix.size());
         while (out.endsWith(QLatin1Char('/')))
@@ -203,7 +329,7 @@ private:
         const QByteArray prefix = baseNative_.endsWith('/') ? baseNative_ : baseNative_ + '/';
         if (rel.startsWith(prefix))
             rel = rel.mid(prefix.size());
-        return DisplayName(DecodeName(rel));
+        return DecodeName(rel);
     }
 
     // The path of a file the menu opens, inside the disc: its stored name when
@@ -231,9 +357,14 @@ private:
             const QString name = QString::fromUtf8(f.name);
             const Resolved r = ResolvePath(Relative(name));
             struct stat st {};
-            if (!r.ok()) {
+            if (!r.ok() && r.error == ENOENT) {
                 Add(Severity::Error, QStringLiteral("missing-folder"), name,
                     QStringLiteral("The folder \"%1\" is missing: %2.").arg(name, QString::fromUtf8(f.without)));
+            } else if (!r.ok()) {
+                // A symbolic link loop, say: there is something, but nothing to open.
+                Add(Severity::Error, QStringLiteral("folder-unreadable"), name,
+                    QStringLiteral("The folder \"%1\" cannot be reached (%2): %3.")
+                        .arg(name, SystemDescription(r.error), QString::fromUtf8(f.without)));
             } else if (::stat(r.native.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
                 Add(Severity::Error, QStringLiteral("not-a-folder"), DiscPathOf(r.native),
                     QStringLiteral("\"%1\" is a file where a folder must be: %2.")
@@ -413,11 +544,21 @@ private:
             try {
                 songs.SetRoot(AlbumFolder(base_, albumName));
             } catch (const Exception& e) {
-                Add(Severity::Error, QStringLiteral("sound-stray-file"),
-                    Behind(base_ + kSoundFolder, albumName, AlbumFolder(base_, albumName)),
-                    QStringLiteral("A file directly in the sound folder becomes an album the catalogue cannot open. "
-                                   "The menu reports: %1 Albums are folders; move the file into one.")
-                        .arg(FinalMessage(e.Message())));
+                const QByteArray entry = EntryBehind(base_ + kSoundFolder, albumName);
+                struct stat st {};
+                if (!entry.isEmpty() && ::stat(entry.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                    used_.insert(entry);
+                    Add(Severity::Error, QStringLiteral("folder-unreadable"), DiscPathOf(entry),
+                        QStringLiteral("The album folder \"%1\" cannot be read: the catalogue cannot show its songs. "
+                                       "The menu reports: %2")
+                            .arg(albumName, FinalMessage(e.Message())));
+                } else {
+                    Add(Severity::Error, QStringLiteral("sound-stray-file"),
+                        Behind(base_ + kSoundFolder, albumName, AlbumFolder(base_, albumName)),
+                        QStringLiteral("A file directly in the sound folder becomes an album the catalogue cannot "
+                                       "open. The menu reports: %1 Albums are folders; move the file into one.")
+                            .arg(FinalMessage(e.Message())));
+                }
                 report_.catalogue.push_back(std::move(album));
                 continue;
             }
@@ -431,7 +572,8 @@ private:
                 CheckText(LyricsPath(albumName, song), role, QStringLiteral("lyrics-missing"));
 
                 const QString songFormed = Relative(SongPath(albumName, song));
-                Use(songFormed);
+                if (!CheckSongFile(songFormed, song))
+                    continue;
                 const ShellOpenQuery q = QueryShellOpen(songFormed);
                 if (q.status == ShellOpenQuery::Missing) {
                     Add(Severity::Error, QStringLiteral("song-missing"),
@@ -458,30 +600,69 @@ private:
         }
     }
 
+    // Marks the song's file as read and finds what stands there that no
+    // player can play; false when the launch is not worth asking about.
+    bool CheckSongFile(const QString& formed, const QString& song)
+    {
+        const Resolved r = ResolvePath(formed);
+        if (!r.ok())
+            return true;  // the launch query reports it missing
+        used_.insert(r.native);
+        struct stat st {};
+        if (::stat(r.native.constData(), &st) != 0)
+            return true;
+        const QString path = DiscPathOf(r.native);
+        if (S_ISDIR(st.st_mode)) {
+            Add(Severity::Error, QStringLiteral("not-a-file"), path,
+                QStringLiteral("Selecting the song \"%1\", the menu opens the folder \"%2\" instead of playing a song: "
+                               "a song must be a file.")
+                    .arg(song, QFileInfo(path).fileName()));
+            return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            Add(Severity::Error, QStringLiteral("special-file"), path,
+                QStringLiteral("The song \"%1\" is %2, not a file: no player can play it.")
+                    .arg(song, KindName(st.st_mode)));
+            return false;
+        }
+        if (st.st_size == 0)
+            Add(Severity::Warning, QStringLiteral("song-empty"), path,
+                QStringLiteral("The song \"%1\" is an empty file: the player opens it and plays nothing.").arg(song));
+        return true;
+    }
+
     // The stored entry of folder that a listing names listed (its first in
     // byte order, as the resolver would meet it); empty when there is none.
-    QByteArray EntryBehind(const QString& folder, const QString& listed) const
+    // Each folder is indexed once, from the check's one listing of it.
+    QByteArray EntryBehind(const QString& folder, const QString& listed)
     {
         const Resolved dir = ResolvePath(folder);
         if (!dir.ok())
             return QByteArray();
-        DirectoryStream d(dir.native.constData());
-        if (!d)
-            return QByteArray();
-        QByteArray found;
-        while (dirent* e = d.Next()) {
-            const QByteArray name(e->d_name);
-            if (IsDotted(name))
-                continue;
-            const QByteArray full = dir.native + '/' + name;
-            struct stat st {};
-            const bool folderEntry = ::stat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-            const QString text = DecodeName(name);
-            const QString shown = folderEntry ? ApplyQuestionDigitRule(text) : ListedFileName(text);
-            if (shown == listed && (found.isEmpty() || full < found))
-                found = full;
+        const auto [it, added] = behind_.try_emplace(dir.native);
+        QHash<QString, QByteArray>& index = it->second;
+        if (added) {
+            const FolderListings::Listing& listing = listings_.Of(dir.native);
+            for (size_t k = 0; k < listing.names.size(); ++k) {
+                const QByteArray& name = listing.names[k];
+                if (IsDotted(name))
+                    continue;
+                const QByteArray full = Joined(dir.native, name);
+                bool folderEntry = listing.types[k] == DT_DIR;
+                if (listing.types[k] == DT_UNKNOWN || listing.types[k] == DT_LNK) {
+                    struct stat st {};
+                    folderEntry = ::stat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+                }
+                const QString text = DecodeName(name);
+                const QString shown = folderEntry ? ApplyQuestionDigitRule(text) : ListedFileName(text);
+                const auto entry = index.find(shown);
+                if (entry == index.end())
+                    index.insert(shown, full);
+                else if (full < entry.value())
+                    entry.value() = full;
+            }
         }
-        return found;
+        return index.value(listed);
     }
 
     // Where a finding about a listed entry points: the stored entry the
@@ -525,37 +706,59 @@ private:
     {
         const Resolved text = ResolvePath(Relative(QStringLiteral("text")));
         textNative_ = text.ok() ? text.native + '/' : QByteArray();
-        SurveyFolder(baseNative_, true, false);
+        const int fd = ::open(baseNative_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            FolderUnreadable(baseNative_, errno, false);
+        else
+            SurveyFolder(fd, baseNative_, true, false, false);
     }
 
-    void SurveyFolder(const QByteArray& folder, bool top, bool hidden)
+    void FolderUnreadable(const QByteArray& folder, int err, bool hidden)
     {
+        if (!hidden && !Reported(DiscPathOf(folder)))
+            Add(Severity::Warning, QStringLiteral("folder-unreadable"), DiscPathOf(folder),
+                QStringLiteral("The folder cannot be read: %1.").arg(SystemDescription(err)));
+    }
+
+    // Walks one folder, given open (the walk closes it), by descriptors, so
+    // that entries past the system's path limit are reached too.
+    void SurveyFolder(int fd, const QByteArray& folder, bool top, bool hidden, bool tooLong)
+    {
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
+        if (!dir) {
+            const int err = errno;
+            ::close(fd);
+            FolderUnreadable(folder, err, hidden);
+            return;
+        }
         std::vector<QByteArray> names;
-        {
-            DirectoryStream d(folder.constData());
-            if (!d) {
-                if (!hidden && !Reported(DiscPathOf(folder)))
-                    Add(Severity::Warning, QStringLiteral("folder-unreadable"), DiscPathOf(folder),
-                        QStringLiteral("The folder cannot be read: %1.").arg(SystemDescription(d.Error())));
-                return;
-            }
-            while (dirent* e = d.Next()) {
-                const QByteArray name(e->d_name);
-                if (name != "." && name != "..")
-                    names.push_back(name);
-            }
+        while (dirent* e = ::readdir(dir.get())) {
+            const QByteArray name(e->d_name);
+            if (name != "." && name != "..")
+                names.push_back(name);
         }
         std::sort(names.begin(), names.end());
+        const int dfd = ::dirfd(dir.get());
 
         std::map<QString, std::vector<QByteArray>> folded;
         for (const QByteArray& name : names) {
-            const QByteArray full = (folder.endsWith('/') ? folder : folder + '/') + name;
+            const QByteArray full = Joined(folder, name);
             const QString shown = DiscPathOf(full);
             struct stat st {};
-            if (::lstat(full.constData(), &st) != 0)
+            if (::fstatat(dfd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                const int err = errno;
+                if (err == EACCES) {  // listed, but not to be entered
+                    FolderUnreadable(folder, err, hidden);
+                    return;
+                }
+                if (!hidden)
+                    Add(Severity::Warning, QStringLiteral("entry-unreadable"), shown,
+                        QStringLiteral("The entry cannot be examined: %1.").arg(SystemDescription(err)));
                 continue;
+            }
             const bool kit = top && KitTopEntries().contains(QString::fromUtf8(name));
             const bool quiet = hidden || kit;
+            const bool longPath = full.size() >= PATH_MAX;
             if (S_ISREG(st.st_mode))
                 report_.bytes += (static_cast<qint64>(st.st_size) + 2047) / 2048 * 2048;
             if (!quiet) {
@@ -564,12 +767,21 @@ private:
                         QStringLiteral("The name starts with a dot: the menu never sees it."));
                 else
                     CheckName(name, shown, folded);
+                if (longPath && !tooLong)
+                    Add(Severity::Warning, QStringLiteral("path-too-long"), shown,
+                        QStringLiteral("The path is %1 bytes long, past the system's limit of %2: the menu cannot "
+                                       "open it or anything inside it.")
+                            .arg(full.size())
+                            .arg(PATH_MAX));
                 if (S_ISLNK(st.st_mode))
-                    Add(Severity::Warning, QStringLiteral("symlink"), shown,
-                        QStringLiteral("A symbolic link: the image keeps the link, not what it points to."));
+                    CheckLink(full, shown);
             }
             if (S_ISDIR(st.st_mode)) {
-                SurveyFolder(full, false, quiet || IsDotted(name));
+                const int child = ::openat(dfd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (child < 0)
+                    FolderUnreadable(full, errno, quiet || IsDotted(name));
+                else
+                    SurveyFolder(child, full, false, quiet || IsDotted(name), longPath);
             } else if (S_ISREG(st.st_mode) && !quiet && !IsDotted(name) && !used_.count(full)) {
                 if (!textNative_.isEmpty() && full.startsWith(textNative_))
                     Add(Severity::Warning, QStringLiteral("lyrics-orphan"), shown,
@@ -585,14 +797,36 @@ private:
                 continue;
             QStringList all;
             for (const QByteArray& n : group)
-                all << Quoted(DisplayName(DecodeName(n)));
-            const QByteArray full = (folder.endsWith('/') ? folder : folder + '/') + group.front();
-            Add(Severity::Warning, QStringLiteral("case-clash"), DiscPathOf(full),
+                all << Quoted(DecodeName(n));
+            Add(Severity::Warning, QStringLiteral("case-clash"), DiscPathOf(Joined(folder, group.front())),
                 QStringLiteral(
                     "%1 differ only in letter case: where the menu looks a name up without regard to case it "
                     "takes %2, and the listing shows them all.")
                     .arg(all.join(QStringLiteral(" and ")), all.first()));
         }
+    }
+
+    // A link inside the disc is kept as a link by the image; one that leads
+    // out of the disc works only on this machine.
+    void CheckLink(const QByteArray& full, const QString& shown)
+    {
+        QByteArray target;
+        if (full.size() < PATH_MAX) {
+            if (char* real = ::realpath(full.constData(), nullptr)) {
+                target = real;
+                std::free(real);
+            }
+        }
+        const bool inside = target.isEmpty() || target == baseNative_ ||
+                            target.startsWith(baseNative_.endsWith('/') ? baseNative_ : baseNative_ + '/');
+        if (inside)
+            Add(Severity::Warning, QStringLiteral("symlink"), shown,
+                QStringLiteral("A symbolic link: the image keeps the link, not what it points to."));
+        else
+            Add(Severity::Warning, QStringLiteral("symlink-outside"), shown,
+                QStringLiteral("A symbolic link to \"%1\", outside the disc: the menu follows it on this machine, "
+                               "but the image keeps only the link, which leads nowhere on a listener's machine.")
+                    .arg(DecodeName(target)));
     }
 
     void CheckName(const QByteArray& name, const QString& shown, std::map<QString, std::vector<QByteArray>>& folded)
@@ -635,11 +869,14 @@ private:
         }
     }
 
-    QString base_;
+    QString base_;  // the disc folder's text, remembered by the resolver
     QByteArray baseNative_;
     const CheckOptions& options_;
     CheckReport report_;
-    std::set<QByteArray> used_;  // stored paths the menu reads or opens
+    FolderListings listings_;
+    std::map<QByteArray, QHash<QString, QByteArray>> behind_;  // folder -> listed name -> entry
+    std::set<QByteArray> used_;                                // stored paths the menu reads or opens
+    std::set<QString> reported_;                               // paths that have a finding
     QMap<int, QString> pageHints_;
     QByteArray textNative_;
 };
@@ -664,17 +901,32 @@ const QStringList& KitTopEntries()
     return entries;
 }
 
+CheckReport CheckDisc(const QByteArray& dir, const CheckOptions& options)
+{
+    const QByteArray given = dir.isEmpty() ? QByteArrayLiteral(".") : dir;
+    const QString shown = DecodeName(given);
+    const auto fail = [&](const QString& why) {
+        return CheckFailure(QStringLiteral("%1: %2").arg(Visible(shown), why).toStdString());
+    };
+    struct stat st {};
+    if (::stat(given.constData(), &st) != 0)
+        throw fail(errno == ENOENT ? QStringLiteral("no such folder") : SystemDescription(errno));
+    if (!S_ISDIR(st.st_mode))
+        throw fail(QStringLiteral("not a folder"));
+    char* real = ::realpath(given.constData(), nullptr);
+    if (!real)
+        throw fail(QStringLiteral("the folder cannot be read: %1").arg(SystemDescription(errno)));
+    const QByteArray base(real);
+    std::free(real);
+    // Listed but not entered, nothing inside can be opened: no check to run.
+    if (::access(base.constData(), R_OK | X_OK) != 0)
+        throw fail(QStringLiteral("the folder cannot be read: %1").arg(SystemDescription(errno)));
+    return Checker(base, options).Run();
+}
+
 CheckReport CheckDisc(const QString& dir, const CheckOptions& options)
 {
-    const QFileInfo info(dir.isEmpty() ? QStringLiteral(".") : dir);
-    if (!info.exists())
-        throw CheckFailure(QStringLiteral("%1: no such folder").arg(dir).toStdString());
-    if (!info.isDir())
-        throw CheckFailure(QStringLiteral("%1: not a folder").arg(dir).toStdString());
-    const QString base = info.canonicalFilePath();
-    if (base.isEmpty() || !QFileInfo(base).isReadable())
-        throw CheckFailure(QStringLiteral("%1: the folder cannot be read").arg(dir).toStdString());
-    return Checker(base, options).Run();
+    return CheckDisc(QFile::encodeName(dir), options);
 }
 
 QString SeverityName(Severity severity)
@@ -687,35 +939,116 @@ QString SeverityName(Severity severity)
     return QString();
 }
 
+QString Visible(const QString& text)
+{
+    const QString shown = DisplayName(text);
+    QString out;
+    out.reserve(shown.size());
+    for (QChar c : shown) {
+        const char16_t u = c.unicode();
+        const bool bidi =
+            u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+        if (u == '\n')
+            out += QStringLiteral("\\n");
+        else if (u == '\r')
+            out += QStringLiteral("\\r");
+        else if (u == '\t')
+            out += QStringLiteral("\\t");
+        else if (u < 0x20 || u == 0x7F)
+            out += QStringLiteral("\\x%1").arg(static_cast<int>(u), 2, 16, QLatin1Char('0'));
+        else if ((u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029 || bidi)
+            out += QStringLiteral("\\u%1").arg(static_cast<int>(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString PercentEncoded(const QByteArray& bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b > 0x20 && b < 0x7F && b != '%')
+            out += QLatin1Char(static_cast<char>(b));
+        else
+            out += QLatin1Char('%') + QString::number(b, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+    }
+    return out;
+}
+
+namespace {
+
+// A name's bytes for JSON, when they are not UTF-8 (else null).
+QJsonValue BytesIfNeeded(const QByteArray& bytes)
+{
+    return IsValidUtf8(bytes) ? QJsonValue() : QJsonValue(PercentEncoded(bytes));
+}
+
+// A list of decoded names as JSON text, and their bytes where some need them.
+void PutNames(QJsonObject& object, const QString& key, const QStringList& names)
+{
+    QJsonArray shown;
+    QJsonArray bytes;
+    bool needed = false;
+    for (const QString& name : names) {
+        shown.append(DisplayName(name));
+        const QJsonValue b = BytesIfNeeded(EncodeName(name));
+        needed = needed || !b.isNull();
+        bytes.append(b);
+    }
+    object.insert(key, shown);
+    if (needed)
+        object.insert(key + QStringLiteral("_bytes"), bytes);
+}
+
+void PutName(QJsonObject& object, const QString& key, const QString& name)
+{
+    object.insert(key, DisplayName(name));
+    const QJsonValue b = BytesIfNeeded(EncodeName(name));
+    if (!b.isNull())
+        object.insert(key + QStringLiteral("_bytes"), b);
+}
+
+}  // namespace
+
 QByteArray ReportJson(const CheckReport& report)
 {
     QJsonArray findings;
     for (const Finding& f : report.findings) {
-        findings.append(QJsonObject{{QStringLiteral("severity"), SeverityName(f.severity)},
-                                    {QStringLiteral("code"), f.code},
-                                    {QStringLiteral("path"), f.path},
-                                    {QStringLiteral("message"), f.message}});
+        QJsonObject finding{{QStringLiteral("severity"), SeverityName(f.severity)},
+                            {QStringLiteral("code"), f.code},
+                            {QStringLiteral("path"), DisplayName(f.path)},
+                            {QStringLiteral("message"), DisplayName(f.message)}};
+        const QJsonValue b = BytesIfNeeded(f.pathBytes);
+        if (!b.isNull())
+            finding.insert(QStringLiteral("path_bytes"), b);
+        findings.append(finding);
     }
     QJsonArray catalogue;
-    for (const Album& a : report.catalogue)
-        catalogue.append(QJsonObject{{QStringLiteral("album"), a.name},
-                                     {QStringLiteral("songs"), QJsonArray::fromStringList(a.songs)}});
+    for (const Album& a : report.catalogue) {
+        QJsonObject album;
+        PutName(album, QStringLiteral("album"), a.name);
+        PutNames(album, QStringLiteral("songs"), a.songs);
+        catalogue.append(album);
+    }
     const QJsonObject counts{{QStringLiteral("errors"), report.Count(Severity::Error)},
                              {QStringLiteral("warnings"), report.Count(Severity::Warning)},
                              {QStringLiteral("notes"), report.Count(Severity::Note)}};
-    const QJsonObject root{{QStringLiteral("disc"), report.disc},
-                           {QStringLiteral("bytes"), static_cast<double>(report.bytes)},
-                           {QStringLiteral("counts"), counts},
-                           {QStringLiteral("findings"), findings},
-                           {QStringLiteral("slides"), QJsonArray::fromStringList(report.slides)},
-                           {QStringLiteral("catalogue"), catalogue}};
+    QJsonObject root{{QStringLiteral("bytes"), static_cast<double>(report.bytes)},
+                     {QStringLiteral("counts"), counts},
+                     {QStringLiteral("findings"), findings},
+                     {QStringLiteral("catalogue"), catalogue}};
+    PutName(root, QStringLiteral("disc"), report.disc);
+    PutNames(root, QStringLiteral("slides"), report.slides);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
 QString ReportText(const CheckReport& report)
 {
     QString out;
-    out += QStringLiteral("Disc: %1\n").arg(report.disc);
+    out += QStringLiteral("Disc: %1\n").arg(Visible(report.disc));
     const struct {
         Severity severity;
         const char* title;
@@ -730,17 +1063,17 @@ QString ReportText(const CheckReport& report)
             if (f.severity != g.severity)
                 continue;
             out += QStringLiteral("  %1 [%2]\n      %3\n")
-                       .arg(f.path.isEmpty() ? QStringLiteral("(disc)") : f.path, f.code, f.message);
+                       .arg(f.path.isEmpty() ? QStringLiteral("(disc)") : Visible(f.path), f.code, Visible(f.message));
         }
     }
     out += QStringLiteral("\nSlides (%1):\n").arg(report.slides.size());
     for (int i = 0; i < report.slides.size(); ++i)
-        out += QStringLiteral("  %1. %2\n").arg(i + 1).arg(report.slides[i]);
+        out += QStringLiteral("  %1. %2\n").arg(i + 1).arg(Visible(report.slides[i]));
     out += QStringLiteral("\nCatalogue (%1 albums):\n").arg(report.catalogue.size());
     for (const Album& a : report.catalogue) {
-        out += QStringLiteral("  %1\n").arg(a.name);
+        out += QStringLiteral("  %1\n").arg(Visible(a.name));
         for (const QString& s : a.songs)
-            out += QStringLiteral("      %1\n").arg(s);
+            out += QStringLiteral("      %1\n").arg(Visible(s));
     }
     out += QStringLiteral("\nResult: %1 error(s), %2 warning(s), %3 note(s).\n")
                .arg(report.Count(Severity::Error))

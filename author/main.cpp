@@ -5,6 +5,7 @@
 #include "author/disc_check.h"
 #include "author/disc_image.h"
 #include "author/disc_new.h"
+#include "content/paths.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -30,9 +32,10 @@ void Print(FILE* to, const QString& text)
     std::fflush(to);
 }
 
+// A name in why may hold control characters: they are shown escaped.
 int Fail(const QString& why)
 {
-    Print(stderr, QStringLiteral("tavelo-disc: %1\n").arg(why));
+    Print(stderr, QStringLiteral("tavelo-disc: %1\n").arg(Visible(why)));
     return kCannotRun;
 }
 
@@ -82,13 +85,26 @@ bool ParseOrFail(QCommandLineParser& parser, const QStringList& args, int& statu
     return true;
 }
 
+// Arguments are decoded losslessly (DecodeName): a folder's path keeps its
+// bytes, a "\\" or bytes that are not UTF-8 included. Qt's file classes take
+// them back through QtPath.
+QString QtPath(const QString& argument) { return QFile::decodeName(tavelo::EncodeName(argument)); }
+
+// True when the argument's bytes are UTF-8, which is all Qt's file classes and
+// the programs they start can be given.
+bool IsValidUtf8Path(const QString& argument)
+{
+    return std::none_of(argument.begin(), argument.end(),
+                        [](QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; });
+}
+
 CheckReport RunCheck(const QString& dir, qint64 extraBytes)
 {
     ProgressBar bar;
     CheckOptions options;
     options.extraBytes = extraBytes;
     options.progress = [&bar](int done, int total) { bar.Show(done, total); };
-    CheckReport report = CheckDisc(dir, options);
+    CheckReport report = CheckDisc(tavelo::EncodeName(dir), options);
     bar.Clear();
     return report;
 }
@@ -144,11 +160,13 @@ int Image(QCommandLineParser& parser, const QStringList& args)
         return Fail(QStringLiteral("image takes one folder: tavelo-disc image DIR -o FILE.iso"));
     if (!parser.isSet(output))
         return Fail(QStringLiteral("give the image file with -o FILE.iso"));
-    const QString dir = positional[1];
+    if (!IsValidUtf8Path(positional[1]))
+        return Fail(QStringLiteral("%1: image needs a folder whose path is UTF-8").arg(positional[1]));
+    const QString dir = QtPath(positional[1]);
     if (!QFileInfo(dir).isDir())
         return Fail(QStringLiteral("%1: no such folder").arg(dir));
 
-    const QString kit = parser.isSet(kitOption) ? parser.value(kitOption) : DefaultKitFolder();
+    const QString kit = parser.isSet(kitOption) ? QtPath(parser.value(kitOption)) : DefaultKitFolder();
     if (kit.isEmpty())
         return Fail(QStringLiteral("no program kit found beside tavelo-disc: run tools/make-kit.sh and pass "
                                    "--kit build/kit (or the folder it made)"));
@@ -160,7 +178,7 @@ int Image(QCommandLineParser& parser, const QStringList& args)
                 "the disc already holds %1, which the kit puts at the top of the image; remove it from the disc")
                 .arg(clashes.join(QStringLiteral(", "))));
 
-    const QFileInfo out(parser.value(output));
+    const QFileInfo out(QtPath(parser.value(output)));
     const QString outFolder = out.absoluteDir().canonicalPath();
     if (outFolder.isEmpty())
         return Fail(QStringLiteral("%1: the folder for the image does not exist").arg(out.filePath()));
@@ -176,7 +194,7 @@ int Image(QCommandLineParser& parser, const QStringList& args)
 
     CheckReport report;
     try {
-        report = RunCheck(dir, KitBytes(kit));
+        report = RunCheck(positional[1], KitBytes(kit));
     } catch (const CheckFailure& e) {
         return Fail(QString::fromUtf8(e.what()));
     }
@@ -206,7 +224,7 @@ int New(QCommandLineParser& parser, const QStringList& args)
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 2)
         return Fail(QStringLiteral("new takes one folder: tavelo-disc new DIR"));
-    if (const QString problem = NewDisc(positional[1]); !problem.isEmpty())
+    if (const QString problem = NewDisc(QtPath(positional[1])); !problem.isEmpty())
         return Fail(problem);
     Print(stdout, QStringLiteral(
                       "Made %1 with the seven folders and a template help/help.txt.\n"
@@ -214,7 +232,7 @@ int New(QCommandLineParser& parser, const QStringList& args)
                       "their lyrics in text/<album>/<song>.txt, the group photo and about.txt in \"about group\"/,\n"
                       "about.txt in \"about disk\"/, the player picture, player.exe and playersetup.exe in player/;\n"
                       "then run: tavelo-disc check %1\n")
-                      .arg(positional[1]));
+                      .arg(Visible(positional[1])));
     return kOk;
 }
 
@@ -234,7 +252,9 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check, image or new"));
     parser.addHelpOption();
 
-    const QStringList args = QCoreApplication::arguments();
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << tavelo::DecodeName(QByteArray(argv[i]));
     // The first pass only finds the command; its own options come next.
     parser.parse(args);
     const QStringList positional = parser.positionalArguments();

@@ -3,6 +3,11 @@
 // on all cores, so its target is the bare time divided by the core count.
 // Printed at the end: check / (bare / cores), to stay at or under 1.2.
 //
+// Then the check on discs whose names make look-ups work: songs named .MP3,
+// songs that are .ogg (so none is found), slides named .JPG, and one album
+// of many songs, each at two sizes. Printed at the end: the time of the
+// larger over the smaller, which stays near 2 when the check is linear.
+//
 // The disc is made once into a cache folder of the build tree. Encoding 300
 // such pictures takes minutes and gigabytes, so the slides are 10 distinct
 // photo-like pictures, each hard-linked under 30 names: decoding costs the
@@ -20,6 +25,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -94,6 +100,10 @@ double ProcessCpuSeconds()
 
 void Check(benchmark::State& state)
 {
+    if (!PrepareDisc()) {
+        state.SkipWithError("cannot make the benchmark disc");
+        return;
+    }
     const double cpu0 = ProcessCpuSeconds();
     for (auto _ : state) {
         const tavelo::author::CheckReport report = tavelo::author::CheckDisc(CacheDisc());
@@ -106,6 +116,10 @@ void Check(benchmark::State& state)
 
 void Bare(benchmark::State& state)
 {
+    if (!PrepareDisc()) {
+        state.SkipWithError("cannot make the benchmark disc");
+        return;
+    }
     std::vector<QByteArray> paths;
     for (int i = 0; i < kSlides; ++i)
         paths.push_back(QFile::encodeName(SlidePath(i)));
@@ -116,6 +130,91 @@ void Bare(benchmark::State& state)
     }
     state.counters["process_cpu_s"] = ProcessCpuSeconds() - cpu0;
 }
+
+// The discs of the look-up cases: a complete disc whose picture folder or
+// album holds n entries of one kind.
+struct LookupCase {
+    const char* name;
+    int small;
+    int large;
+    // Fills the disc's slides and its album "A" with n entries.
+    std::function<bool(const QString& disc, int n)> fill;
+};
+
+const QByteArray& TinyJpeg()
+{
+    static const QByteArray bytes = tavelo::test::EncodeJpeg(tavelo::test::Photo(16, 16, 3));
+    return bytes;
+}
+
+const QByteArray kMp3("ID3\x03\x00\x00\x00\x00\x00\x00\xFF\xFB\x90\x00", 14);
+
+bool Songs(const QString& disc, int n, const char* extension)
+{
+    for (int i = 0; i < n; ++i) {
+        const QString name = QStringLiteral("%1 Song title").arg(i + 1, 5, 10, QLatin1Char('0'));
+        if (!WriteFile(disc + QStringLiteral("/sound/A/") + name + QLatin1String(extension), kMp3) ||
+            !WriteFile(disc + QStringLiteral("/text/A/") + name + QStringLiteral(".txt"), "la la\n"))
+            return false;
+    }
+    return WriteFile(disc + QStringLiteral("/picture/01.jpg"), TinyJpeg());
+}
+
+bool Slides(const QString& disc, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        if (!WriteFile(disc + QStringLiteral("/picture/%1 slide.JPG").arg(i + 1, 5, 10, QLatin1Char('0')), TinyJpeg()))
+            return false;
+    }
+    return WriteFile(disc + QStringLiteral("/sound/A/01 s.mp3"), kMp3) &&
+           WriteFile(disc + QStringLiteral("/text/A/01 s.txt"), "la\n");
+}
+
+const LookupCase kLookupCases[] = {
+    {"mp3_upper", 2000, 4000, [](const QString& d, int n) { return Songs(d, n, ".MP3"); }},
+    {"ogg", 2000, 4000, [](const QString& d, int n) { return Songs(d, n, ".ogg"); }},
+    {"jpg_upper", 2000, 4000, Slides},
+    {"one_album", 10000, 20000, [](const QString& d, int n) { return Songs(d, n, ".mp3"); }},
+};
+
+QString LookupDisc(const LookupCase& c, int n)
+{
+    return QStringLiteral(TAVELO_BENCH_CACHE) + QStringLiteral("/%1_%2").arg(QLatin1String(c.name)).arg(n);
+}
+
+bool PrepareLookupDisc(const LookupCase& c, int n)
+{
+    const QString disc = LookupDisc(c, n);
+    const QString done = disc + QStringLiteral("/.complete");
+    if (QFileInfo::exists(done))
+        return true;
+    QDir(disc).removeRecursively();
+    const QByteArray page = TinyJpeg();
+    const bool ok = c.fill(disc, n) && WriteFile(disc + QStringLiteral("/about group/00 group.jpg"), page) &&
+                    WriteFile(disc + QStringLiteral("/about group/about.txt"), "The group.\n") &&
+                    WriteFile(disc + QStringLiteral("/about disk/about.txt"), "The disc.\n") &&
+                    WriteFile(disc + QStringLiteral("/help/help.txt"), "Help.\n") &&
+                    WriteFile(disc + QStringLiteral("/player/00 player.jpg"), page) &&
+                    WriteFile(disc + QStringLiteral("/player/player.exe"), "MZ") &&
+                    WriteFile(disc + QStringLiteral("/player/playersetup.exe"), "MZ");
+    return ok && WriteFile(done, "");
+}
+
+void CheckLookups(benchmark::State& state, const LookupCase& c, int n)
+{
+    if (!PrepareLookupDisc(c, n)) {
+        state.SkipWithError("cannot make the benchmark disc");
+        return;
+    }
+    tavelo::author::CheckOptions options;
+    for (auto _ : state) {
+        const tavelo::author::CheckReport report = tavelo::author::CheckDisc(LookupDisc(c, n), options);
+        benchmark::DoNotOptimize(report.findings.data());
+        state.counters["findings"] = static_cast<double>(report.findings.size());
+    }
+}
+
+std::string LookupName(const LookupCase& c, int n) { return std::string("check/") + c.name + "/" + std::to_string(n); }
 
 // Keeps each benchmark's mean real time for the ratio.
 class Reporter : public benchmark::ConsoleReporter {
@@ -141,15 +240,18 @@ public:
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    if (!PrepareDisc()) {
-        std::fprintf(stderr, "cannot make the benchmark disc in %s\n", qPrintable(CacheDisc()));
-        return 1;
-    }
     benchmark::RegisterBenchmark("check/300_slides_12mp", Check)
         ->Unit(benchmark::kSecond)
         ->UseRealTime()
         ->Iterations(1);
     benchmark::RegisterBenchmark("bare/300_slides_12mp", Bare)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+    for (const LookupCase& c : kLookupCases) {
+        for (int n : {c.small, c.large})
+            benchmark::RegisterBenchmark(LookupName(c, n).c_str(), CheckLookups, c, n)
+                ->Unit(benchmark::kSecond)
+                ->UseRealTime()
+                ->Iterations(1);
+    }
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
@@ -167,6 +269,15 @@ int main(int argc, char** argv)
         const double bareCpu = reporter.cpuSeconds["bare/300_slides_12mp"];
         if (bareCpu > 0)
             std::printf("process CPU: check %.2f s, bare %.2f s, ratio %.3f\n", checkCpu, bareCpu, checkCpu / bareCpu);
+    }
+    for (const LookupCase& c : kLookupCases) {
+        const auto small = reporter.seconds.find(LookupName(c, c.small));
+        const auto large = reporter.seconds.find(LookupName(c, c.large));
+        if (small != reporter.seconds.end() && large != reporter.seconds.end() && small->second > 0)
+            std::printf("%s: %d entries %.2f s, %d entries %.2f s: %.2f times the time for %.1f times the entries "
+                        "(linear: about %.1f)\n",
+                        c.name, c.small, small->second, c.large, large->second, large->second / small->second,
+                        static_cast<double>(c.large) / c.small, static_cast<double>(c.large) / c.small);
     }
     return 0;
 }

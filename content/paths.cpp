@@ -9,6 +9,7 @@
 #include <map>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -189,9 +190,14 @@ QByteArray Join(const QByteArray& dir, const QByteArray& name)
     return dir + '/' + name;
 }
 
+// The listings installed by FolderListings::Scope, if any.
+std::atomic<FolderListings*> g_listings{nullptr};
+
 // Case-blind lookup of one name inside dir; first match in byte order.
 std::optional<QByteArray> FindCaseBlind(const QByteArray& dir, const QString& name)
 {
+    if (FolderListings* listings = g_listings.load())
+        return listings->FindCaseBlind(dir, name);
     DirectoryStream d(dir.constData());
     if (!d)
         return std::nullopt;
@@ -361,6 +367,65 @@ QString Lowered(const QByteArray& native)
 }  // namespace
 
 QString CurrentDirectoryLowered() { return Lowered(CurrentDirectoryOrThrow()); }
+
+QString RememberFolder(const QByteArray& native)
+{
+    const QString text = DecodeName(native);
+    StartDirectories()[text] = native;
+    return text;
+}
+
+FolderListings::Folder& FolderListings::Read(const QByteArray& dir)
+{
+    const auto found = folders_.find(dir);
+    if (found != folders_.end())
+        return found->second;
+    Folder& folder = folders_[dir];
+    DirectoryStream d(dir.constData());
+    if (!d) {
+        folder.listing.error = d.Error();
+        return folder;
+    }
+    while (dirent* e = d.Next()) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        folder.listing.names.emplace_back(n);
+        folder.listing.types.push_back(e->d_type);
+    }
+    return folder;
+}
+
+const FolderListings::Listing& FolderListings::Of(const QByteArray& dir)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return Read(dir).listing;
+}
+
+std::optional<QByteArray> FolderListings::FindCaseBlind(const QByteArray& dir, const QString& name)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Folder& folder = Read(dir);
+    if (!folder.indexed) {
+        for (const QByteArray& entry : folder.listing.names) {
+            const QString key = DecodeName(entry).toCaseFolded();
+            const auto it = folder.folded.find(key);
+            if (it == folder.folded.end())
+                folder.folded.insert(key, entry);
+            else if (entry < it.value())
+                it.value() = entry;
+        }
+        folder.indexed = true;
+    }
+    const auto it = folder.folded.constFind(name.toCaseFolded());
+    if (it == folder.folded.cend())
+        return std::nullopt;
+    return it.value();
+}
+
+FolderListings::Scope::Scope(FolderListings& listings) : previous_(g_listings.exchange(&listings)) {}
+
+FolderListings::Scope::~Scope() { g_listings.store(previous_); }
 
 QString RememberStartDirectory()
 {

@@ -9,9 +9,13 @@
 #include "content/handles.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
+#include <map>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 namespace tavelo {
 
@@ -67,5 +71,54 @@ QString CurrentDirectoryLowered();
 // Takes the start-up directory (CurrentDirectoryLowered) and remembers which
 // folder its text stands for, so paths formed from it resolve there.
 QString RememberStartDirectory();
+
+// Remembers native (an absolute folder) under its own text, DecodeName(native),
+// which it returns: paths formed under that text begin in that very folder,
+// even when its path holds a "\" or bytes that are not UTF-8.
+QString RememberFolder(const QByteArray& native);
+
+// Each folder read once: while an instance is installed, every case-blind
+// look-up of the resolver finds its name in one listing of the folder taken
+// at the first look-up there, instead of reading the folder again. For a
+// caller that resolves many names in folders that do not change meanwhile
+// (the author's check); the menu installs none. Safe to use from several
+// threads.
+class FolderListings {
+public:
+    struct Listing {
+        int error = 0;                     // errno of a folder that cannot be read
+        std::vector<QByteArray> names;     // without "." and ".."
+        std::vector<unsigned char> types;  // d_type of each name (DT_UNKNOWN when the system does not say)
+    };
+
+    // The listing of dir (an absolute folder path), read on first use.
+    const Listing& Of(const QByteArray& dir);
+    // The entry of dir whose name equals name case-blind (Unicode folding),
+    // first in byte order.
+    std::optional<QByteArray> FindCaseBlind(const QByteArray& dir, const QString& name);
+
+    // Installs listings for the process until the scope ends.
+    class Scope {
+    public:
+        explicit Scope(FolderListings& listings);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        FolderListings* previous_;
+    };
+
+private:
+    struct Folder {
+        Listing listing;
+        bool indexed = false;
+        QHash<QString, QByteArray> folded;  // case-folded name -> first entry in byte order
+    };
+    Folder& Read(const QByteArray& dir);  // with mutex_ held
+
+    std::mutex mutex_;
+    std::map<QByteArray, Folder> folders_;  // node-based: a listing handed out stays where it is
+};
 
 }  // namespace tavelo

@@ -18,6 +18,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+#include <ostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tavelo::test {
 namespace {
 
@@ -27,13 +33,14 @@ struct Result {
     QString err;
 };
 
-Result Tool(const QStringList& args, const QString& cwd = QString())
+// program is tavelo-disc unless given (then args are the whole command's).
+Result Tool(const QStringList& args, const QString& cwd = QString(), const QString& program = QString())
 {
     QProcess p;
     p.setProcessEnvironment(XdgTree::ForThisProcess().ApplyTo(QProcessEnvironment::systemEnvironment()));
     if (!cwd.isEmpty())
         p.setWorkingDirectory(cwd);
-    p.start(QStringLiteral(TAVELO_DISC_EXE), args);
+    p.start(program.isEmpty() ? QStringLiteral(TAVELO_DISC_EXE) : program, args);
     p.waitForFinished(120000);
     Result r;
     r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -95,6 +102,115 @@ TEST(DiscTool, CheckExitCodesAndJson)
     EXPECT_TRUE(missing.err.contains(QStringLiteral("no such folder"))) << missing.err.toStdString();
     EXPECT_EQ(Tool({QStringLiteral("frobnicate")}).exit, 2);
 }
+
+const QJsonObject* FindingOf(const QJsonArray& findings, const QString& code, QJsonObject& out)
+{
+    for (const QJsonValue& v : findings) {
+        if (v.toObject().value(QStringLiteral("code")).toString() == code) {
+            out = v.toObject();
+            return &out;
+        }
+    }
+    return nullptr;
+}
+
+// Folders the disc lies under, named as the system allows but Qt cannot
+// always say: the disc's path keeps its bytes.
+struct OddFolder {
+    const char* label;
+    QByteArray bytes;
+    const char* printf;  // the same bytes as a printf format
+};
+
+void PrintTo(const OddFolder& c, std::ostream* os) { *os << c.label; }
+
+class DiscsUnder : public ::testing::TestWithParam<OddFolder> {};
+
+TEST_P(DiscsUnder, CheckAsAnywhereElse)
+{
+    const OddFolder& c = GetParam();
+    QTemporaryDir outer;
+    Disc disc;
+    WriteGoodDisc(disc);
+    const QByteArray parent = QFile::encodeName(outer.path()) + '/' + c.bytes;
+    const QByteArray moved = parent + "/disc";
+    ASSERT_EQ(::mkdir(parent.constData(), 0755), 0);
+    ASSERT_EQ(::rename(QFile::encodeName(disc.Root()).constData(), moved.constData()), 0);
+    const Result r =
+        Tool({QStringLiteral("-c"), QStringLiteral("exec \"$1\" check \"$2/$(printf \"$3\")/disc\" --json"),
+              QStringLiteral("sh"), QStringLiteral(TAVELO_DISC_EXE), outer.path(), QString::fromLatin1(c.printf)},
+             QString(), QStringLiteral("/bin/sh"));
+    ASSERT_EQ(::rename(moved.constData(), QFile::encodeName(disc.Root()).constData()), 0);
+
+    EXPECT_EQ(r.exit, 0) << r.err.toStdString() << r.out.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(root.value(QStringLiteral("counts")).toObject().value(QStringLiteral("errors")).toInt(-1), 0);
+    EXPECT_EQ(root.value(QStringLiteral("slides")).toArray().size(), 2);
+    const QByteArray real = QFile::encodeName(QFileInfo(outer.path()).canonicalFilePath()) + '/' + c.bytes + "/disc";
+    const QJsonValue bytes = root.value(QStringLiteral("disc_bytes"));
+    if (bytes.isUndefined())
+        EXPECT_EQ(root.value(QStringLiteral("disc")).toString().toUtf8(), real);
+    else
+        EXPECT_EQ(QByteArray::fromPercentEncoding(bytes.toString().toLatin1()), real);
+}
+
+INSTANTIATE_TEST_SUITE_P(, DiscsUnder,
+                         ::testing::Values(OddFolder{"Backslash", "a\\b", "a\\\\b"},
+                                           OddFolder{"Latin1", "caf\xe9", "caf\\351"}),
+                         [](const ::testing::TestParamInfo<OddFolder>& info) { return std::string(info.param.label); });
+
+// Folders the check may not enter, as someone who is not their owner (root
+// reads everything, so the tool runs as nobody then).
+struct ClosedFolder {
+    const char* label;
+    const char* folder;  // made mode 0444: listed, not entered
+    int exit;
+    const char* code;  // the finding, or nullptr
+};
+
+void PrintTo(const ClosedFolder& c, std::ostream* os) { *os << c.label; }
+
+class ClosedFolders : public ::testing::TestWithParam<ClosedFolder> {};
+
+TEST_P(ClosedFolders, AreToldApart)
+{
+    const ClosedFolder& c = GetParam();
+    Disc disc;
+    WriteGoodDisc(disc);
+    disc.Write(QStringLiteral("sound/B/01 t.mp3"), Mp3Bytes());
+    const QByteArray root = QFile::encodeName(disc.Root());
+    const QByteArray closed = QFile::encodeName(disc.Path(QString::fromUtf8(c.folder)));
+    ASSERT_EQ(::chmod(root.constData(), 0755), 0);
+    ASSERT_EQ(::chmod(closed.constData(), 0444), 0);
+    QStringList command{QStringLiteral(TAVELO_DISC_EXE), QStringLiteral("check"), disc.Root(),
+                        QStringLiteral("--json")};
+    if (::geteuid() == 0)
+        command = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups")} +
+                  command;
+    const Result r = ::geteuid() == 0 ? Tool(command, QString(), QStringLiteral("setpriv"))
+                                      : Tool(command.mid(1), QString(), command.first());
+    ::chmod(closed.constData(), 0755);
+
+    EXPECT_EQ(r.exit, c.exit) << r.err.toStdString() << r.out.toStdString();
+    if (c.code) {
+        const QJsonArray findings =
+            QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("findings")).toArray();
+        QJsonObject f;
+        ASSERT_TRUE(FindingOf(findings, QString::fromUtf8(c.code), f)) << r.out.toStdString();
+        EXPECT_EQ(f.value(QStringLiteral("path")).toString(), QString::fromUtf8(c.folder));
+        EXPECT_FALSE(FindingOf(findings, QStringLiteral("sound-stray-file"), f)) << r.out.toStdString();
+    } else {
+        EXPECT_TRUE(r.err.contains(QStringLiteral("cannot be read"))) << r.err.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, ClosedFolders,
+                         ::testing::Values(ClosedFolder{"Album", "sound/B", 1, "folder-unreadable"},
+                                           ClosedFolder{"Disc", "", 2, nullptr}),
+                         [](const ::testing::TestParamInfo<ClosedFolder>& info) {
+                             return std::string(info.param.label);
+                         });
 
 TEST(DiscTool, NewLaysOutASkeletonOnlyInAnEmptyFolder)
 {

@@ -1,6 +1,8 @@
 // The author's check on hand-made discs: one bad disc per kind of finding,
 // built from a small disc that checks clean.
 #include "author/disc_check.h"
+#include "content/paths.h"
+#include "media/plain_text.h"
 #include "menu/form1_inside.h"
 #include "tests/author/author_fixture.h"
 #include "tests/fixture.h"
@@ -8,12 +10,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QVariant>
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <functional>
+#include <ostream>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavelo::author {
@@ -92,6 +102,9 @@ struct BadDisc {
     const char* path;  // nullptr: not checked
 };
 
+// CTest lists the cases by name.
+void PrintTo(const BadDisc& c, std::ostream* os) { *os << c.name; }
+
 class BadDiscs : public ::testing::TestWithParam<BadDisc> {};
 
 TEST_P(BadDiscs, GiveTheirFinding)
@@ -120,6 +133,36 @@ const auto rmdir = [](const char* rel) {
 const auto write = [](const char* rel, const char* bytes = "x") {
     return [rel, bytes](Disc& d) { d.Write(QString::fromUtf8(rel), bytes); };
 };
+const auto symlink = [](const char* rel, const QString& target) {
+    return [rel, target](Disc& d) {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(d.Path(QString::fromUtf8(rel)))),
+                  0);
+    };
+};
+// A song with its lyrics, the song's place taken by make.
+const auto song = [](const char* name, std::function<void(const QByteArray&)> make) {
+    return [name, make](Disc& d) {
+        d.Write(QStringLiteral("text/A/%1.txt").arg(QString::fromUtf8(name)), "la");
+        make(QFile::encodeName(d.Path(QStringLiteral("sound/A/%1.mp3").arg(QString::fromUtf8(name)))));
+    };
+};
+
+// Folders nested under rel until their path passes the system's limit.
+void DeepFolders(Disc& d, const QString& rel)
+{
+    d.MakeDir(rel);
+    int fd = ::open(QFile::encodeName(d.Path(rel)).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    const std::string name(250, 'd');
+    for (int level = 0; level * 251 < PATH_MAX + 251; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+        const int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(child, 0);
+        fd = child;
+    }
+    ::close(fd);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     , BadDiscs,
@@ -190,7 +233,28 @@ INSTANTIATE_TEST_SUITE_P(
                 Severity::Note, "too-big-for-cd", ""},
         BadDisc{"TooBigForDvd",
                 [](Disc& d) { Sparse(d, QStringLiteral("about disk/big.bin"), qint64(5) * 1000 * 1000 * 1000); },
-                Severity::Warning, "too-big-for-dvd", ""}),
+                Severity::Warning, "too-big-for-dvd", ""},
+        BadDisc{"FifoSong", song("02 f", [](const QByteArray& p) { ASSERT_EQ(::mkfifo(p.constData(), 0644), 0); }),
+                Severity::Error, "special-file", "sound/A/02 f.mp3"},
+        BadDisc{"EmptySong", song("02 e", [](const QByteArray& p) { ASSERT_TRUE(QFile(QFile::decodeName(p)).open(QIODevice::WriteOnly)); }),
+                Severity::Warning, "song-empty", "sound/A/02 e.mp3"},
+        BadDisc{"FolderNamedAsSong",
+                [](Disc& d) {
+                    d.Write(QStringLiteral("sound/A/02 x"), test::Mp3Bytes());
+                    d.Write(QStringLiteral("text/A/02 x.txt"), "la");
+                    d.MakeDir(QStringLiteral("sound/A/02 x.mp3"));
+                },
+                Severity::Error, "not-a-file", "sound/A/02 x.mp3"},
+        BadDisc{"PictureFolderLoop",
+                [](Disc& d) {
+                    rmdir("picture")(d);
+                    symlink("picture", QStringLiteral("picture"))(d);
+                },
+                Severity::Error, "folder-unreadable", "picture"},
+        BadDisc{"LinkOutOfTheDisc", symlink("about disk/elsewhere.txt", QDir::tempPath()), Severity::Warning,
+                "symlink-outside", "about disk/elsewhere.txt"},
+        BadDisc{"PathPastTheLimit", [](Disc& d) { DeepFolders(d, QStringLiteral("about disk/deep")); },
+                Severity::Warning, "path-too-long", nullptr}),
     [](const ::testing::TestParamInfo<BadDisc>& info) { return std::string(info.param.name); });
 
 TEST(DiscCheck, ErrorsCarryTheMenusOwnMessage)
@@ -237,6 +301,88 @@ TEST(DiscCheck, BoxSizesAreTheWindows)
     EXPECT_EQ(ui.Image1->size(), QSize(kImage1Box.width, kImage1Box.height));
     EXPECT_EQ(ui.Image2->size(), QSize(kImage2Box.width, kImage2Box.height));
 }
+
+TEST(DiscCheck, LinkOutOfTheDiscNamesItsTarget)
+{
+    Disc disc;
+    test::WriteGoodDisc(disc);
+    symlink("about disk/elsewhere", QDir::tempPath())(disc);
+    const Finding* f = Find(CheckDisc(disc.Root()), QStringLiteral("symlink-outside"));
+    ASSERT_TRUE(f);
+    EXPECT_TRUE(f->message.contains(QFileInfo(QDir::tempPath()).canonicalFilePath())) << f->message.toStdString();
+}
+
+// A budget smaller than any picture lets each decode alone: nothing waits
+// for ever, and every picture is still checked.
+TEST(DiscCheck, PicturesDecodeWithinAnyMemoryBudget)
+{
+    Disc disc;
+    test::WriteGoodDisc(disc);
+    disc.Write(QStringLiteral("picture/03 c.jpg"), "not a picture");
+    disc.WriteJpeg(QStringLiteral("picture/04 d.jpg"), 1, 1000);
+    CheckOptions tight;
+    tight.threads = 4;
+    tight.memoryBudget = 1;
+    const CheckReport bounded = CheckDisc(disc.Root(), tight);
+    const CheckReport free = CheckDisc(disc.Root());
+    EXPECT_EQ(Summary(bounded), Summary(free));
+    EXPECT_TRUE(bounded.Has(QStringLiteral("picture-unreadable")) && bounded.Has(QStringLiteral("picture-invisible")))
+        << Summary(bounded);
+}
+
+// Names that would forge a line, reach the terminal or are not UTF-8, as slides.
+struct HostileName {
+    const char* label;
+    QByteArray bytes;
+    const char* shown;  // in the text report
+};
+
+void PrintTo(const HostileName& c, std::ostream* os) { *os << c.label; }
+
+class HostileNames : public ::testing::TestWithParam<HostileName> {};
+
+TEST_P(HostileNames, ReachTheReportsEscaped)
+{
+    const HostileName& c = GetParam();
+    Disc disc;
+    test::WriteGoodDisc(disc);
+    QFile jpeg(disc.Path(QStringLiteral("picture/01 a.jpg")));
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    WriteRawName(disc, QStringLiteral("picture"), c.bytes + ".jpg");
+    const QByteArray slide = QFile::encodeName(disc.Path(QStringLiteral("picture"))) + '/' + c.bytes + ".jpg";
+    const int fd = ::open(slide.constData(), O_WRONLY);
+    const QByteArray picture = jpeg.readAll();
+    ASSERT_EQ(::write(fd, picture.constData(), static_cast<size_t>(picture.size())), picture.size());
+    ::close(fd);
+    const CheckReport r = CheckDisc(disc.Root());
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), disc.Root()});
+
+    const QString text = ReportText(r);
+    EXPECT_TRUE(text.contains(QString::fromUtf8(c.shown))) << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral("\nResult:")), 1) << text.toStdString();
+    for (QChar ch : text)
+        ASSERT_TRUE(ch == QLatin1Char('\n') || ch.unicode() >= 0x20) << text.toStdString();
+
+    const QByteArray json = ReportJson(r);
+    EXPECT_TRUE(IsValidUtf8(json)) << json.toStdString();
+    EXPECT_FALSE(json.contains("\\udc")) << json.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(json).object();
+    const QJsonArray slides = root.value(QStringLiteral("slides")).toArray();
+    const QJsonValue bytes = root.value(QStringLiteral("slides_bytes"));
+    const bool utf8 = IsValidUtf8(c.bytes);
+    ASSERT_EQ(bytes.isUndefined(), utf8) << json.toStdString();
+    const qsizetype at = slides.toVariantList().indexOf(DisplayName(DecodeName(c.bytes)));
+    ASSERT_GE(at, 0) << json.toStdString();
+    if (!utf8)
+        EXPECT_EQ(QByteArray::fromPercentEncoding(bytes.toArray().at(at).toString().toLatin1()), c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HostileNames,
+    ::testing::Values(HostileName{"ForgedLine", "03\nResult: 0 error(s)", "03\\nResult: 0 error(s)"},
+                      HostileName{"TerminalTitle", "03 \x1b]0;owned\x07", "03 \\x1b]0;owned\\x07"},
+                      HostileName{"Latin1", "03 caf\xe9", "03 caf\xef\xbf\xbd"}),
+    [](const ::testing::TestParamInfo<HostileName>& info) { return std::string(info.param.label); });
 
 TEST(DiscCheck, MissingFolderCannotBeChecked)
 {
