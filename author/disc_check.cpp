@@ -1,5 +1,7 @@
 #include "author/disc_check.h"
 
+#include "author/other_systems.h"
+
 #include "base/error_report.h"
 #include "base/errors.h"
 #include "content/folders.h"
@@ -766,7 +768,7 @@ private:
                     Add(Severity::Note, QStringLiteral("hidden-name"), shown,
                         QStringLiteral("The name starts with a dot: the menu never sees it."));
                 else
-                    CheckName(name, shown, folded);
+                    CheckName(name, shown, folded, S_ISDIR(st.st_mode) || used_.count(full));
                 if (longPath && !tooLong)
                     Add(Severity::Warning, QStringLiteral("path-too-long"), shown,
                         QStringLiteral("The path is %1 bytes long, past the system's limit of %2: the menu cannot "
@@ -801,7 +803,8 @@ private:
             Add(Severity::Warning, QStringLiteral("case-clash"), DiscPathOf(Joined(folder, group.front())),
                 QStringLiteral(
                     "%1 differ only in letter case: where the menu looks a name up without regard to case it "
-                    "takes %2, and the listing shows them all.")
+                    "takes %2, and the listing shows them all. On Windows, and wherever the disc is read through "
+                    "its Joliet names, only one of them can be reached.")
                     .arg(all.join(QStringLiteral(" and ")), all.first()));
         }
     }
@@ -829,9 +832,13 @@ private:
                     .arg(DecodeName(target)));
     }
 
-    void CheckName(const QByteArray& name, const QString& shown, std::map<QString, std::vector<QByteArray>>& folded)
+    // reached: the menu lists or opens the entry, so what Windows cannot
+    // open there breaks the menu there.
+    void CheckName(const QByteArray& name, const QString& shown, std::map<QString, std::vector<QByteArray>>& folded,
+                   bool reached)
     {
         const QString text = DecodeName(name);
+        CheckNameElsewhere(text, shown, reached);
         if (!IsValidUtf8(name))
             Add(Severity::Warning, QStringLiteral("name-not-utf8"), shown,
                 QStringLiteral("The name is not valid UTF-8: the menu shows it with replacement characters, "
@@ -845,6 +852,52 @@ private:
                                "so the menu looks for \"%1\" and cannot open this entry.")
                     .arg(ApplyQuestionDigitRule(text)));
         folded[text.toCaseFolded()].push_back(name);
+    }
+
+    // What Windows and the image's Joliet tree (which Windows reads) make of
+    // a name that works here.
+    void CheckNameElsewhere(const QString& text, const QString& shown, bool reached)
+    {
+        const Severity unreachable = reached ? Severity::Error : Severity::Warning;
+        switch (WindowsProblemOf(text)) {
+        case WindowsNameProblem::None: break;
+        case WindowsNameProblem::DeviceName:
+            Add(unreachable, QStringLiteral("windows-device-name"), shown,
+                QStringLiteral("On Windows %1 is a device name (CON, PRN, AUX, NUL, COM0-COM9 and LPT0-LPT9, with "
+                               "any extension): Windows cannot open it, and neither can the menu there.")
+                    .arg(Quoted(text.section(QLatin1Char('.'), 0, 0).trimmed())));
+            break;
+        case WindowsNameProblem::Character:
+            Add(unreachable, QStringLiteral("windows-character"), shown,
+                QStringLiteral("On Windows a name cannot hold < > : \" / \\ | ? * or control characters: Windows "
+                               "cannot open it, and neither can the menu there."));
+            break;
+        case WindowsNameProblem::TrailingDotOrSpace:
+            Add(unreachable, QStringLiteral("windows-trailing-dot"), shown,
+                QStringLiteral("On Windows a name cannot end in a dot or a space: Windows cannot open it, and "
+                               "neither can the menu there."));
+            break;
+        }
+        const int length = static_cast<int>(shown.size());
+        if (length > kWindowsMaxDiscPath && length - static_cast<int>(text.size()) <= kWindowsMaxDiscPath)
+            Add(Severity::Warning, QStringLiteral("windows-path-too-long"), shown,
+                QStringLiteral("On Windows the path from the disc's drive is %1 characters long, past the %2 that "
+                               "Windows programs can count on: players and the file manager there may not open it.")
+                    .arg(length + 3)
+                    .arg(kWindowsMaxPath));
+        const QString joliet = JolietName(text);
+        if (joliet != text)
+            Add(Severity::Warning, QStringLiteral("joliet-name"), shown,
+                QStringLiteral("On Windows the disc shows this name as %1: the image's Joliet names (what Windows "
+                               "reads) cannot hold * / : ; ? \\ or control characters.")
+                    .arg(Quoted(joliet)));
+        if (text.size() > kJolietMaxName)
+            Add(Severity::Warning, QStringLiteral("joliet-name-too-long"), shown,
+                QStringLiteral("The name is %1 characters long: the image's Joliet names (what Windows reads) hold "
+                               "%2, so on Windows the disc shows it cut short, and a song and its lyrics may no "
+                               "longer match.")
+                    .arg(text.size())
+                    .arg(kJolietMaxName));
     }
 
     void ReportSize()

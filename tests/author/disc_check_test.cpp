@@ -227,6 +227,26 @@ INSTANTIATE_TEST_SUITE_P(
                 Severity::Warning, "name-not-utf8", nullptr},
         BadDisc{"BackslashInName", [](Disc& d) { WriteRawName(d, QStringLiteral("about disk"), "a\\b.txt"); },
                 Severity::Warning, "backslash-name", "about disk/a\\b.txt"},
+        BadDisc{"WindowsDeviceName",
+                [](Disc& d) {
+                    d.Write(QStringLiteral("sound/A/Aux.mp3"), test::Mp3Bytes());
+                    d.Write(QStringLiteral("text/A/Aux.txt"), "la");
+                },
+                Severity::Error, "windows-device-name", "sound/A/Aux.mp3"},
+        BadDisc{"WindowsCharacterInAnUnusedFile", write("about disk/a|b.doc"), Severity::Warning,
+                "windows-character", "about disk/a|b.doc"},
+        BadDisc{"JolietReplacesASemicolon", [](Disc& d) { d.WriteJpeg(QStringLiteral("picture/03 a;b.jpg"), 8, 8); },
+                Severity::Warning, "joliet-name", "picture/03 a;b.jpg"},
+        BadDisc{"JolietCutsALongName",
+                [](Disc& d) { d.WriteJpeg(QStringLiteral("picture/%1.jpg").arg(QString(110, QLatin1Char('x'))), 8, 8); },
+                Severity::Warning, "joliet-name-too-long", nullptr},
+        BadDisc{"WindowsPathTooLong",
+                [](Disc& d) {
+                    const QString deep = QStringLiteral("about disk/") + QString(90, QLatin1Char('a')) +
+                                         QLatin1Char('/') + QString(90, QLatin1Char('b'));
+                    d.Write(deep + QLatin1Char('/') + QString(90, QLatin1Char('c')), "x");
+                },
+                Severity::Warning, "windows-path-too-long", nullptr},
         BadDisc{"HiddenName", write("picture/.thumbs.jpg"), Severity::Note, "hidden-name", "picture/.thumbs.jpg"},
         BadDisc{"UnusedFile", write("about disk/notes.doc"), Severity::Note, "unused-file", "about disk/notes.doc"},
         BadDisc{"NeedsDvd", [](Disc& d) { Sparse(d, QStringLiteral("about disk/big.bin"), qint64(800) * 1000 * 1000); },
