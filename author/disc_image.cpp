@@ -34,8 +34,9 @@ QStringList KitConflicts(const QString& disc, const QString& kit)
         QDir(kit).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     const QStringList discEntries =
         QDir(disc).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    // Windows and the Joliet names see letter case as one name.
     for (const QString& e : kitEntries) {
-        if (discEntries.contains(e))
+        if (discEntries.contains(e, Qt::CaseInsensitive))
             clashes << e;
     }
     return clashes;

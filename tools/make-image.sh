@@ -1,57 +1,39 @@
 #!/bin/sh
-# Builds a disc image (ISO 9660 with Rock Ridge and Joliet) from a disc folder
-# and the disc kit, both laid at the image's top folder.
+# Builds a disc image from a disc folder and the disc kit: a thin wrapper
+# around the author's tool, which checks the disc first and refuses one with
+# errors (see `tavelo-disc image`).
 #
-# Usage: tools/make-image.sh DISC_DIR OUT.iso [--label NAME] [--kit KITDIR]
-#   --label  the volume name a desktop shows for the disc (default TAVELO;
-#            at most 32 characters)
+# Usage: tools/make-image.sh DISC_DIR OUT.iso [--label NAME] [--kit KITDIR] [--force]
 #   --kit    the kit made by tools/make-kit.sh (default build/kit, made
 #            first when it does not exist)
-#
-# The xorriso call, for tools that build the same image:
-#   xorriso -as mkisofs -r -J -joliet-long -V LABEL -o OUT.iso DISC_DIR KITDIR
-# -r writes Rock Ridge with the files' modes normalised (everything readable,
-# exec bits kept where the file has one, owner root), so autorun.sh and the
-# program stay executable; -J with -joliet-long adds Joliet names up to 103
-# characters for systems that read only Joliet. Two source folders are merged
-# at the image's root; a name in both is an error.
+# The tool is built in the kit's build folder (build-kit/, Release) when it
+# is missing or stale.
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: $0 DISC_DIR OUT.iso [--label NAME] [--kit KITDIR]" >&2; exit 2; }
+build=${TAVELO_KIT_BUILD:-$here/build-kit}
+usage() { echo "usage: $0 DISC_DIR OUT.iso [--label NAME] [--kit KITDIR] [--force]" >&2; exit 2; }
 
 [ $# -ge 2 ] || usage
 disc=$1 out=$2
 shift 2
-label=TAVELO kit=$here/build/kit
-while [ $# -gt 0 ]; do
+kit=$here/build/kit
+set -- "$@" END
+while [ "$1" != END ]; do
     case $1 in
-        --label) [ $# -ge 2 ] || usage; label=$2; shift 2 ;;
-        --kit) [ $# -ge 2 ] || usage; kit=$2; shift 2 ;;
+        --kit) [ "$2" != END ] || usage; kit=$2; shift 2 ;;
+        --label) [ "$2" != END ] || usage; set -- "$@" "$1" "$2"; shift 2 ;;
+        --force) set -- "$@" "$1"; shift ;;
         *) usage ;;
     esac
 done
+shift
 
-command -v xorriso >/dev/null 2>&1 || { echo "make-image: xorriso is missing (tools/install-deps.sh installs it)" >&2; exit 1; }
-[ -d "$disc" ] || { echo "make-image: $disc is not a folder" >&2; exit 1; }
 # The default kit is made when it is missing, so one command turns a disc
 # folder into an image.
 if [ "$kit" = "$here/build/kit" ] && [ ! -e "$kit" ]; then
     bash "$here/tools/make-kit.sh" "$kit" >/dev/null
 fi
-[ -x "$kit/tavelo/bin/tavelo" ] && [ -f "$kit/autorun.sh" ] ||
-    { echo "make-image: $kit holds no kit; make it with tools/make-kit.sh" >&2; exit 1; }
-[ -n "$label" ] && [ "${#label}" -le 32 ] || { echo "make-image: the label must have 1 to 32 characters" >&2; exit 1; }
-
-# The kit's names must not hide the disc's own.
-for path in "$kit"/* "$kit"/.[!.]*; do
-    [ -e "$path" ] || continue
-    name=${path##*/}
-    [ ! -e "$disc/$name" ] || { echo "make-image: $disc already has $name, which the kit brings" >&2; exit 1; }
-done
-
-rm -f "$out"
-xorriso -as mkisofs -r -J -joliet-long -V "$label" -o "$out" "$disc" "$kit" 2>"$out.log" || {
-    cat "$out.log" >&2; rm -f "$out" "$out.log"; exit 1; }
-rm -f "$out.log"
-echo "image: $out ($(du -h "$out" | cut -f1))"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVELO_TESTS=OFF -DTAVELO_BENCH=OFF >/dev/null
+cmake --build "$build" -j2 --target tavelo-disc >/dev/null
+exec "$build/tavelo-disc" image "$disc" -o "$out" --kit "$kit" "$@"

@@ -295,6 +295,10 @@ TEST_F(ImageTest, RefusesADiscWithErrorsUnlessForced)
                   .exit,
               2);
     EXPECT_FALSE(QFileInfo::exists(disc.Path(QStringLiteral("in.iso"))));
+
+    // Nor one whose names the kit's would hide, whatever their letter case.
+    disc.Write(QStringLiteral("Autorun.SH"), "x");
+    EXPECT_EQ(Tool(args + QStringList{QStringLiteral("--force")}).exit, 2);
 }
 
 }  // namespace
