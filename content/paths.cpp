@@ -333,15 +333,30 @@ FileDescriptor OpenForReading(const QString& path)
     const Resolved r = ResolvePath(path);
     if (!r.ok())
         return fail(r.error);
+    // Only a regular file is opened: opening a device (a serial line, a tape)
+    // or a FIFO has effects of its own, so the kind is known before the open.
+    // The causes are those the open and its check gave before: a folder
+    // "is a directory", a socket cannot be opened ("no such device or
+    // address"), anything else is "invalid argument".
+    const auto refuseNonFile = [&](const struct stat& st) {
+        if (S_ISREG(st.st_mode))
+            return;
+        fail(S_ISDIR(st.st_mode) ? EISDIR : S_ISSOCK(st.st_mode) ? ENXIO : EINVAL);
+    };
+    struct stat before {};
+    if (::stat(r.native.constData(), &before) != 0)
+        return fail(errno);
+    refuseNonFile(before);
+    // Something swapped in between the two looks still opens without
+    // blocking, and is refused all the same.
     FileDescriptor fd(::open(r.native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd)
         return fail(errno);
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0)
         return fail(errno);
-    if (!S_ISREG(st.st_mode))
-        return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    // Non-blocking was only for the open itself (a FIFO must not hang us).
+    refuseNonFile(st);
+    // Non-blocking was only for the open itself.
     ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
     return fd;
 }

@@ -187,9 +187,9 @@ void TShellTreeView::SortEntries(std::vector<Entry>& entries)
     entries = std::move(sorted);
 }
 
-void TShellTreeView::SetRoot(const QString& text)
+void TShellTreeView::Reroot(const QString& text, bool always, bool keepOnFailure)
 {
-    if (EqualAsciiCaseBlind(text, rootText_))
+    if (!always && EqualAsciiCaseBlind(text, rootText_))
         return;
     const QString previous = rootText_;
     rootText_ = text;
@@ -210,7 +210,7 @@ void TShellTreeView::SetRoot(const QString& text)
             desktop_ = false;
             folder_ = r.native;
             // A folder that cannot be read is as wrong a root as a missing one.
-            ok = Rebuild();
+            ok = Rebuild(keepOnFailure);
             if (!ok) {
                 desktop_ = wasDesktop;
                 folder_ = wasFolder;
@@ -222,17 +222,18 @@ void TShellTreeView::SetRoot(const QString& text)
         return;
     const QString failedText = rootText_;
     rootText_ = previous;
-    Rebuild();
+    if (!keepOnFailure)
+        Rebuild();
     throw Exception(QStringLiteral("Error setting path: \"%1\"").arg(DisplayName(failedText)));
 }
 
-bool TShellTreeView::Rebuild()
+bool TShellTreeView::Rebuild(bool keepOnFailure)
 {
-    auto& items = Items.items_;
-    items.clear();
+    std::vector<TShellTreeItem> items;
     if (desktop_) {
         // The desktop listing is never read by the program; leave it empty.
         items.push_back({QStringLiteral("Desktop")});
+        Items.items_ = std::move(items);
         return true;
     }
     const qsizetype slash = folder_.lastIndexOf('/');
@@ -262,10 +263,13 @@ bool TShellTreeView::Rebuild()
             pending.Add(folder ? ApplyQuestionDigitRule(name) : ListedFileName(name), std::move(raw), folder);
         }
     }
+    if (!d && keepOnFailure)
+        return false;
     const std::vector<uint32_t> order = pending.Order();
     items.reserve(order.size() + 1);
     for (uint32_t i : order)
         items.push_back({std::move(pending.names[i])});
+    Items.items_ = std::move(items);
     return static_cast<bool>(d);
 }
 

@@ -40,7 +40,11 @@ public:
     // On failure (a folder that does not resolve or cannot be read) throws
     // Exception "Error setting path: "%s"" after Root has gone back to its
     // previous text and the previous folder was re-read.
-    void SetRoot(const QString& text);
+    void SetRoot(const QString& text) { Reroot(text, false, false); }
+    // The same, but text is read even when it equals Root, and a failure
+    // leaves the listing as it was instead of reading the previous folder
+    // again: for a caller that walks many folders and keeps what it needs.
+    void ReadRoot(const QString& text) { Reroot(text, true, true); }
 
     TShellTreeItems Items;
 
@@ -53,8 +57,10 @@ public:
     static void SortEntries(std::vector<Entry>& entries);
 
 private:
-    // Reads the root folder; false when it cannot be read (listed as empty).
-    bool Rebuild();
+    void Reroot(const QString& text, bool always, bool keepOnFailure);
+    // Reads the root folder; false when it cannot be read (listed as empty,
+    // or left as it was when keep is set).
+    bool Rebuild(bool keepOnFailure = false);
 
     unsigned objectTypes_;
     QString rootText_ = QStringLiteral("rfDesktop");

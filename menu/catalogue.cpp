@@ -14,21 +14,36 @@ namespace tavelo {
 namespace {
 
 // The node at a flat position (every node in display order, from 0), found by
-// skipping whole albums rather than visiting every song.
-QTreeWidgetItem* NodeAtFlatPosition(QTreeWidget* tree, int position)
-{
-    int flat = 0;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* top = tree->topLevelItem(i);
-        if (flat == position)
-            return top;
-        const int children = top->childCount();
-        if (position <= flat + children)
-            return top->child(position - flat - 1);
-        flat += 1 + children;
+// skipping whole albums. The catalogue asks for rising positions and adds
+// songs only at or after the node it got, so the walk resumes where the last
+// one stopped; a lower position starts again from the top.
+class FlatCursor {
+public:
+    explicit FlatCursor(QTreeWidget* tree) : tree_(tree) {}
+
+    QTreeWidgetItem* NodeAt(int position)
+    {
+        if (position < flat_) {
+            top_ = 0;
+            flat_ = 0;
+        }
+        for (; top_ < tree_->topLevelItemCount(); ++top_) {
+            QTreeWidgetItem* top = tree_->topLevelItem(top_);
+            if (flat_ == position)
+                return top;
+            const int children = top->childCount();
+            if (position <= flat_ + children)
+                return top->child(position - flat_ - 1);
+            flat_ += 1 + children;
+        }
+        return nullptr;
     }
-    return nullptr;
-}
+
+private:
+    QTreeWidget* tree_;
+    int top_ = 0;   // the top-level node the walk stands on
+    int flat_ = 0;  // its flat position
+};
 
 }  // namespace
 
@@ -66,13 +81,24 @@ void TForm1::Timer2Timer()
 
 void TForm1::BuildSongs(QStringList& errors)
 {
-    for (S.AlbumIndex = 1; S.AlbumIndex <= S.SoundEntryCount - 1; ++S.AlbumIndex) {
+    // One listing of the sound folder serves every album: reading it again
+    // before each album made the build quadratic in the number of albums.
+    TShellTreeItems albums;
+    if (S.SoundEntryCount - 1 > 0) {
         ShellTreeView1.SetRoot(S.SoundRoot);
-        const QString name = ShellTreeView1.Items[S.AlbumIndex].Text;
+        albums = ShellTreeView1.Items;
+    }
+    // The album node for the next flat position, found from where the last
+    // one was rather than from the top (same answer, linear overall).
+    FlatCursor cursor(ui->TreeView1);
+    for (S.AlbumIndex = 1; S.AlbumIndex <= S.SoundEntryCount - 1; ++S.AlbumIndex) {
+        const QString name = albums[S.AlbumIndex].Text;
         S.SongsBefore += S.AlbumSongCount;
         S.AlbumSongCount = 0;
         try {
-            ShellTreeView1.SetRoot(AlbumFolder(S.BaseDir, name));
+            // Read even when it matches the previous album's text but for
+            // letter case; a failure does not read the previous folder again.
+            ShellTreeView1.ReadRoot(AlbumFolder(S.BaseDir, name));
         } catch (...) {
             errors << CurrentErrorMessage();
             continue;
@@ -80,7 +106,7 @@ void TForm1::BuildSongs(QStringList& errors)
         S.AlbumSongCount = ShellTreeView1.Items.Count() - 1;
         if (S.AlbumSongCount <= 0)
             continue;
-        QTreeWidgetItem* album = NodeAtFlatPosition(ui->TreeView1, S.AlbumIndex - 1 + S.SongsBefore);
+        QTreeWidgetItem* album = cursor.NodeAt(S.AlbumIndex - 1 + S.SongsBefore);
         if (!album)
             continue;
         QList<QTreeWidgetItem*> songs;

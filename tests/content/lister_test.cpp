@@ -110,6 +110,27 @@ TEST(Lister, FailedRootKeepsPreviousTextAndRereadsPreviousFolder)
     EXPECT_EQ(v.Root(), good);
 }
 
+TEST(Lister, ReadRootReadsTheSameTextAgainAndAFailureKeepsTheListing)
+{
+    test::Disc disc;
+    disc.Write(QStringLiteral("SOUND/a.mp3"), "");
+    TShellTreeView v(otFolders | otNonFolders);
+    v.ReadRoot(disc.Root() + QStringLiteral("\\SOUND\\"));
+    disc.Write(QStringLiteral("SOUND/b.mp3"), "");
+    v.ReadRoot(disc.Root() + QStringLiteral("\\sound\\"));
+    EXPECT_EQ(Names(v), (QStringList{"a", "b"}));
+    disc.Write(QStringLiteral("SOUND/c.mp3"), "");
+    const QString bad = disc.Root() + QStringLiteral("\\SOUND\\a.mp3\\");
+    try {
+        v.ReadRoot(bad);
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Error setting path: \"%1\"").arg(bad));
+    }
+    EXPECT_EQ(v.Root(), disc.Root() + QStringLiteral("\\sound\\"));
+    EXPECT_EQ(Names(v), (QStringList{"a", "b"})) << "not read again";
+}
+
 TEST(Lister, DesktopStartAndColonRuleAndQuestionDigit)
 {
     test::Disc disc;

@@ -9,7 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <sys/inotify.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace tavelo;
@@ -80,6 +84,51 @@ TEST(OpenForReading, MessagesNameTheAbsolutePathAndCause)
     EXPECT_THROW(OpenForReading(QStringLiteral("help")), EFOpenError);
     EXPECT_EQ(AbsoluteForMessage(QStringLiteral("/a\\\\b//c.jpg")), QStringLiteral("/a/b/c.jpg"));
     EXPECT_EQ(AbsoluteForMessage(QString()), QString());
+}
+
+TEST(OpenForReading, OnlyRegularFilesAreOpenedAndOthersAreRefusedBeforeAnyOpen)
+{
+    test::Disc disc;
+    disc.MakeDir(QStringLiteral("text"));
+    disc.Write(QStringLiteral("text/file.txt"), "x");
+    disc.Enter();
+    ASSERT_EQ(::mkfifo("text/fifo.txt", 0644), 0);
+    ASSERT_EQ(::symlink("fifo.txt", "text/to fifo.txt"), 0);
+    ASSERT_EQ(::symlink("/dev/null", "text/device.txt"), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "text/socket.txt");
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // An open of the FIFO would show here (and a blocking one would hang).
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, "text/fifo.txt", IN_OPEN), 0);
+
+    const struct {
+        const char* name;
+        const char* cause;
+    } cases[] = {
+        {"fifo.txt", "Invalid argument"},
+        {"to fifo.txt", "Invalid argument"},
+        {"device.txt", "Invalid argument"},
+        {"socket.txt", "No such device or address"},
+        {"", "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        const QString path = QStringLiteral("text\\%1").arg(QString::fromUtf8(c.name));
+        try {
+            OpenForReading(path);
+            ADD_FAILURE() << c.name << ": opened";
+        } catch (const EFOpenError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Cannot open file \"%1\". %2")
+                                       .arg(AbsoluteForMessage(path), QString::fromUtf8(c.cause)));
+        }
+    }
+    inotify_event event{};
+    EXPECT_EQ(::read(watch, &event, sizeof event), -1) << "the FIFO was opened";
+    EXPECT_TRUE(OpenForReading(QStringLiteral("TEXT/FILE.TXT")));
+    ::close(watch);
+    ::close(sock);
 }
 
 TEST(CurrentDirectoryLowered, LowerCaseNoFinalSeparator)

@@ -72,6 +72,17 @@ TEST(Catalogue, EntriesThatCannotBeListedAreReportedAndLaterAlbumsStillGetTheirS
     EXPECT_FALSE(f.Timer2.Enabled());
 }
 
+TEST(Catalogue, AlbumsWhoseNamesDifferOnlyInLetterCaseEachGetTheirOwnSongs)
+{
+    // The lister takes root texts that differ only in ASCII case as the same
+    // root; walking from album to album must still read each one.
+    FormOnDisc fx;
+    fx.disc.Write(QStringLiteral("sound/b/4.mp3"), "x");
+    TForm1::Inside& f = fx.Build();
+    EXPECT_EQ(Flat(f.TreeView1), (QStringList{"A", "  1", "  2", "B", "  3", "b", "  4"}));
+    EXPECT_TRUE(fx.errors.seen.isEmpty());
+}
+
 TEST(Catalogue, AFailureOfAnyKindInTheSongBuildTurnsTheTimerOffAndIsReported)
 {
     FormOnDisc fx;
