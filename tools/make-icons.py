@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the window icon (16x16) and the program icon (32x32) as PNG files.
+"""Draws the window icon (16x16) and the program icon (32x32) as PNG files,
+and the Windows icon (16, 32, 48 and 256 pixels) that the disc shows there.
 
 The design: the six capitals T A V / E L O in yellow on black, olive bands;
 the large icon outlines its letters in teal. Colours are from the standard
@@ -21,16 +22,38 @@ GLYPHS = {
 }
 
 
-def png(path, pixels):
+def png_bytes(pixels):
     h, w = len(pixels), len(pixels[0])
     raw = b"".join(b"\x00" + bytes(c for px in row for c in px) for row in pixels)
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def png(path, pixels):
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)))
-        f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
-        f.write(chunk(b"IEND", b""))
+        f.write(png_bytes(pixels))
+
+
+def scaled(pixels, k):
+    """Each pixel as k x k: the letters stay sharp at the larger sizes."""
+    return [[px for px in row for _ in range(k)] for row in pixels for _ in range(k)]
+
+
+def ico(path, images):
+    """An icon file of PNG-compressed images (Windows Vista and later read
+    them at every size)."""
+    head = struct.pack("<HHH", 0, 1, len(images))
+    blobs = [png_bytes(img) for img in images]
+    offset = len(head) + 16 * len(images)
+    entries = b""
+    for img, blob in zip(images, blobs):
+        side = len(img)
+        entries += struct.pack("<BBBBHHII", side % 256, side % 256, 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    with open(path, "wb") as f:
+        f.write(head + entries + b"".join(blobs))
 
 
 def small():
@@ -75,3 +98,4 @@ def large():
 if __name__ == "__main__":
     png("app/icons/window16.png", small())
     png("app/icons/program32.png", large())
+    ico("app/icons/tavelo.ico", [small(), large(), scaled(small(), 3), scaled(large(), 8)])
