@@ -209,8 +209,9 @@ void Hold(benchmark::State& state, std::string name, std::function<QByteArray()>
 }
 
 // Decode alone (unit/...): the work count's pieces, one at a time.
-void Unit(benchmark::State& state, std::string name, std::function<QByteArray()> make)
+void Unit(benchmark::State& state, std::string name, std::function<QByteArray()> make, int screenDepth)
 {
+    tavelo::SetScreenDepth(screenDepth);
     const Made m = MakeOnce(name, make);
     QFile f(m.path);
     if (!f.open(QIODevice::ReadOnly))
@@ -222,6 +223,7 @@ void Unit(benchmark::State& state, std::string name, std::function<QByteArray()>
             tavelo::DecodeJpeg(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size(), &work);
         benchmark::DoNotOptimize(bitmap.constBits());
     }
+    tavelo::SetScreenDepth(24);
     state.counters["MB"] = static_cast<double>(m.bytes) / 1e6;
     state.counters["Mwork"] = static_cast<double>(work) / 1e6;
 }
@@ -273,8 +275,8 @@ void RegisterHoldAndUnits()
     hold("hold/camera_50mp_progressive", [] { return Encoded(Photo(8688, 5792, 3), 90, true, true); });
     hold("hold/camera_28mp_progressive", [] { return Encoded(Photo(6480, 4320, 3), 90, true, true); });
 
-    const auto unit = [](const char* name, std::function<QByteArray()> make) {
-        benchmark::RegisterBenchmark(name, Unit, std::string(name), make)->Unit(benchmark::kMillisecond);
+    const auto unit = [](const char* name, std::function<QByteArray()> make, int screenDepth = 24) {
+        benchmark::RegisterBenchmark(name, Unit, std::string(name), make, screenDepth)->Unit(benchmark::kMillisecond);
     };
     constexpr int kSide = 4096;  // 16 Mi pixels
     unit("unit/smooth_420", [] { return Encoded(Smooth(kSide, kSide, 3), 90, true, false); });
@@ -285,6 +287,10 @@ void RegisterHoldAndUnits()
     unit("unit/noise_444_q100", [] { return Encoded(Noise(kSide, kSide, 3), 100, false, false); });
     unit("unit/photo_420_progressive", [] { return Encoded(Photo(kSide, kSide, 3), 90, true, true); });
     unit("unit/photo_420", [] { return Encoded(Photo(kSide, kSide, 3), 90, true, false); });
+    unit("unit/photo_grey", [] { return Encoded(Photo(kSide, kSide, 1), 90, true, false); });
+    // Colour reduced to a table on an 8-bit screen: libjpeg's two passes.
+    unit(
+        "unit/photo_420_palette_screen", [] { return Encoded(Photo(kSide, kSide, 3), 90, true, false); }, 8);
     benchmark::RegisterBenchmark("unit/draw_bgr888_16Mi", Draw, QImage::Format_BGR888)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("unit/draw_indexed8_16Mi", Draw, QImage::Format_Indexed8)
         ->Unit(benchmark::kMillisecond);
@@ -381,9 +387,9 @@ int main(int argc, char** argv)
         const QByteArray base = EncodeJpeg(Photo(2000, 2000, 3), progressive);
         return lastAccepted(10, 400, [&](int scans) { return WithRepeatedScan(base, -1, scans); });
     });
-    // The largest square picture of a kind the work budget accepts: the side
-    // is foreseen from the work per pixel of a small one, then lowered by
-    // steps of 1% until accepted.
+    // The largest picture of a kind the work budget accepts (square unless
+    // made otherwise): the side is foreseen from the work per pixel of a
+    // small one, then lowered by steps of 1% until accepted.
     const auto largestSquare = [&](const std::function<QByteArray(int)>& make) {
         const QByteArray small = make(1024);
         std::uint64_t work = 0;
@@ -406,6 +412,10 @@ int main(int argc, char** argv)
           [&] { return largestSquare([](int side) { return Encoded(Noise(side, side, 1), 90, true, false); }); });
     limit("limits/largest_cmyk",
           [&] { return largestSquare([](int side) { return Encoded(Photo(side, side, 4), 90, true, false); }); });
+    // libjpeg's usual ten-scan progression at 4:4:4, 4:3.
+    limit("limits/largest_progressive_444", [&] {
+        return largestSquare([](int side) { return Encoded(Photo(side, side * 3 / 4, 3), 90, false, true); });
+    });
     limit("limits/largest_noise_progressive",
           [&] { return largestSquare([](int side) { return Encoded(Noise(side, side, 3), 90, true, true); }); });
     benchmark::RunSpecifiedBenchmarks();

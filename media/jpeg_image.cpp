@@ -130,9 +130,10 @@ std::uint64_t StaticWork(const jpeg_decompress_struct& d, std::size_t bytes, boo
     for (int i = 0; i < d.num_components; ++i)
         samples += std::uint64_t{d.comp_info[i].width_in_blocks} * d.comp_info[i].height_in_blocks * 64;
     const std::uint64_t pixels = std::uint64_t{d.output_width} * d.output_height;
-    return kWorkPerPixel * pixels + kWorkPerSample * samples +
-           (multiScan ? kWorkPerMultiScanByte : kWorkPerByte) * bytes + (cmyk ? kWorkPerCmykPixel * pixels : 0) +
-           (quantize ? kWorkPerQuantizedPixel * pixels : 0);
+    std::uint64_t perPixel = kWorkPerPixel + (cmyk ? kWorkPerCmykPixel : 0);
+    if (quantize)
+        perPixel += d.out_color_components == 1 ? kWorkPerQuantizedPixel : kWorkPerTwoPassPixel;
+    return perPixel * pixels + kWorkPerSample * samples + (multiScan ? kWorkPerMultiScanByte : kWorkPerByte) * bytes;
 }
 
 // Called by libjpeg before each piece of input it consumes; a new scan adds

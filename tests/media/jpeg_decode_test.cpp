@@ -259,6 +259,7 @@ TEST(WorkBudget, EachKindIsAcceptedAtItsCountAndRefusedJustUnder)
         test::Pixels pixels;
         EncodeOptions o;
         QString refusal;
+        int screenDepth = 24;
     };
     EncodeOptions full, q100, progressive;
     full.subsample = false;
@@ -275,9 +276,11 @@ TEST(WorkBudget, EachKindIsAcceptedAtItsCountAndRefusedJustUnder)
         {"CMYK", Photo(96, 64, 4), {}, resources},
         {"noise, quality 100", test::Pixels{96, 64, 3, noise}, q100, resources},
         {"progressive", Photo(96, 64, 3), progressive, JpegError(JERR_BAD_PROGRESSION)},
+        {"colour on a palette screen", Photo(96, 64, 3), {}, resources, 8},
     };
     std::map<std::string, std::uint64_t> counted;
     for (const Kind& k : kinds) {
+        const ScreenDepthScope depth(k.screenDepth);
         const QByteArray bytes = EncodeJpeg(k.pixels, k.o);
         const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
         const auto size = static_cast<std::size_t>(bytes.size());
@@ -295,6 +298,7 @@ TEST(WorkBudget, EachKindIsAcceptedAtItsCountAndRefusedJustUnder)
     EXPECT_GT(counted["CMYK"], counted["colour 4:4:4"]);
     EXPECT_GT(counted["noise, quality 100"], counted["colour 4:2:0"] + 96 * 64 * kWorkPerByte);
     EXPECT_GT(counted["progressive"], counted["colour 4:2:0"]);
+    EXPECT_GT(counted["colour on a palette screen"], counted["grey"] + 96 * 64 * kWorkPerQuantizedPixel);
 }
 
 // Where the kept copy of a file ends: at the end-of-image marker that closes
