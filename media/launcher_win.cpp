@@ -7,6 +7,8 @@
 #include "base/errors.h"
 #include "content/paths.h"
 
+#include <QDir>
+
 #include <windows.h>
 
 #include <objbase.h>
@@ -76,6 +78,16 @@ QString Association(ASSOCSTR what, const QString& extension)
     return QString::fromStdWString(text.substr(0, size > 0 ? size - 1 : 0));
 }
 
+// The program a registered command line starts: its first word, or the
+// quoted text it begins with.
+QString CommandProgram(const QString& command)
+{
+    const QString line = command.trimmed();
+    if (line.startsWith(QLatin1Char('"')))
+        return line.mid(1, line.indexOf(QLatin1Char('"'), 1) - 1);
+    return line.section(QLatin1Char(' '), 0, 0);
+}
+
 // COM for the shell's handlers, as ShellExecuteEx asks; balanced on the way out.
 class ComForShell {
 public:
@@ -103,7 +115,11 @@ QString LookUpOpener(const QByteArray& native, ShellOpenQuery& query)
     }
     const QString contentType = Association(ASSOCSTR_CONTENTTYPE, extension);
     query.contentType = contentType.isEmpty() ? extension : contentType;
-    const QString executable = Association(ASSOCSTR_EXECUTABLE, extension);
+    // The shell names no executable that is not there; the command still
+    // says which program it would start.
+    QString executable = Association(ASSOCSTR_EXECUTABLE, extension);
+    if (executable.isEmpty())
+        executable = CommandProgram(Association(ASSOCSTR_COMMAND, extension));
     if (executable.isEmpty()) {
         query.status = ShellOpenQuery::NoApplication;
         return NoApplicationCause(query.contentType);
@@ -115,7 +131,7 @@ QString LookUpOpener(const QByteArray& native, ShellOpenQuery& query)
     }
     query.application = Association(ASSOCSTR_FRIENDLYAPPNAME, extension);
     if (query.application.isEmpty())
-        query.application = executable;
+        query.application = FileName(QDir::fromNativeSeparators(executable).toUtf8());
     return {};
 }
 
