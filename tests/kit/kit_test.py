@@ -277,7 +277,8 @@ def check_root(root, iso):
         # ... and the listener's own standard error (here a file), not the
         # pipe autorun.sh reads the menu's messages from.
         kind = open(glob.glob(os.path.join(home, "stderrs", "*"))[0]).read().strip()
-        check(kind == "regular file", "the player's standard error is a %s" % kind)
+        # (stat calls a file nobody has written to yet a "regular empty file".)
+        check(kind in ("regular file", "regular empty file"), "the player's standard error is a %s" % kind)
 
         # A close request ends the menu and autorun.sh with 0.
         code = s.close_by_window_manager(5)
@@ -298,6 +299,8 @@ def check_root(root, iso):
         s.app.wait(timeout=10)
     log("tavelo.desktop starts the menu")
 
+    check(snapshot(disc) == before, "the disc tree changed while the menu ran")
+
     # From folders whose names Qt cannot hold, the menu runs from a copy.
     for name in (b"disc-$ORIGIN", b"disc-caf\xe9"):
         odd = os.path.join(root.encode(), name)
@@ -313,7 +316,10 @@ def check_root(root, iso):
             os.rename(odd, os.fsencode(disc))
         log("started from", name)
 
-    check(snapshot(disc) == before, "the disc tree changed while the menu ran")
+    # Renaming the disc's folder changed its own ctime; nothing else may change.
+    def but_root_ctime(snap):
+        return dict(snap, **{".": snap["."][:2]})
+    check(but_root_ctime(snapshot(disc)) == but_root_ctime(before), "the disc tree changed while the menu ran")
     log("disc tree unchanged")
     chmod_writable(disc)
     shutil.rmtree(disc)
