@@ -85,7 +85,7 @@ public:
             wchar_t units[2];
             const int got = MultiByteToWideChar(codePage_, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(p),
                                                 static_cast<int>(length), units, static_cast<int>(std::size(units)));
-            if (got <= 0 || (got == 1 && UserDefined(units[0]))) {
+            if (got <= 0 || (got == 1 && UserDefined(*p, units[0]))) {
                 // Undefined: one replacement, and on with the byte after the first.
                 out.append(QChar(kReplacement));
                 ++i;
@@ -132,11 +132,15 @@ private:
     }
 
     // Windows gives the user-defined rows of these code pages private-use
-    // characters; the C library has none there.
-    bool UserDefined(wchar_t c) const
+    // characters; the C library has none there, except in Big5's rows
+    // C6-C8, where both give the same ones.
+    bool UserDefined(unsigned char lead, wchar_t c) const
     {
-        const bool privateUse = c >= 0xE000 && c <= 0xF8FF;
-        return privateUse && (codePage_ == 936 || codePage_ == 949 || codePage_ == 950 || codePage_ == 1361);
+        if (c < 0xE000 || c > 0xF8FF)
+            return false;
+        if (codePage_ == 950)
+            return lead < 0xC6 || lead > 0xC8;
+        return codePage_ == 936 || codePage_ == 949 || codePage_ == 1361;
     }
 
     // Appends c, joined with the letter before it where the C library joins

@@ -54,7 +54,7 @@ const Case kCases[] = {
     {932, "\x82\xa0\x8a\xbf\xb1\xf0\x40\x80\x82\x20", u"あ漢ｱ\uE000\uFFFD\uFFFD "_qs},
     {936, "\xc4\xe3\xba\xc3\x80\xa1\x40", u"你好€\uFFFD@"_qs},
     {949, "\xc7\xd1\xb1\xdb\x80\xc9\xa1", u"한글\uFFFD\uFFFD\uFFFD"_qs},
-    {950, "\xa4\xa4\xa4\xe5\x81\x40", u"中文\uFFFD@"_qs},
+    {950, "\xa4\xa4\xa4\xe5\x81\x40\xc6\xa1", u"中文\uFFFD@\uF6B1"_qs},
     {1361, "\x88\x61\x41", u"가A"_qs},
     {65001, "\xd0\x9f\xe2\x82\xac\xf0\x9f\x98\x80", u"П€😀"_qs},
     {65001, "\xc0\xaf\xe2\x28\xa1\xed\xa0\x80\xe2\x82", u"\uFFFD\uFFFD\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"_qs},
