@@ -1,12 +1,12 @@
 #pragma once
 // Legacy 8-bit code pages (Windows-1251 plain text, RTF \ansicpg and
-// \fcharset) decoded through the C library's iconv.
+// \fcharset) decoded through the system's own converter: iconv on Linux,
+// MultiByteToWideChar on Windows, giving the same text on both.
 
 #include <QByteArrayView>
 #include <QString>
 
-#include <iconv.h>
-
+#include <memory>
 #include <vector>
 
 namespace tavelo {
@@ -14,6 +14,8 @@ namespace tavelo {
 // The code page Cyrillic discs were written in; also what plain text that is
 // neither marked nor valid UTF-8 is taken to be.
 inline constexpr int kCyrillicCodePage = 1251;
+
+class SystemCodePage;
 
 // One open conversion from a Windows code page to UTF-16. Bytes the code page
 // does not define become U+FFFD; decoding never fails once the converter opened.
@@ -24,7 +26,7 @@ public:
     CodePageDecoder(const CodePageDecoder&) = delete;
     CodePageDecoder& operator=(const CodePageDecoder&) = delete;
 
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    bool ok() const { return system_ != nullptr; }
     int codePage() const { return codePage_; }
 
     // Appends the decoded text of bytes to out and returns how many bytes were
@@ -36,9 +38,9 @@ private:
     void BuildTable();
 
     int codePage_;
-    iconv_t cd_;
+    std::unique_ptr<SystemCodePage> system_;
     // For single-byte code pages: each byte's character, so long texts need
-    // no call into iconv per piece. Empty for the others.
+    // no call into the system per piece. Empty for the others.
     std::vector<char16_t> table_;
 };
 

@@ -1,7 +1,8 @@
 #pragma once
 // Handing files to the desktop, the way the shell's "open" does: the file goes
-// to the application the desktop has registered for its content type. The
-// program never waits for, watches or stops what it started.
+// to the application the desktop has registered for its content type (on
+// Windows, for its extension). The program never waits for, watches or stops
+// what it started.
 
 #include <QString>
 
@@ -32,7 +33,8 @@ ShellOpenQuery QueryShellOpen(const QString& file);
 // variable, a descriptor holding the listener's own standard error; the
 // applications started here get that one instead. Read once at start-up,
 // before anything is launched, and removed from the environment so that
-// nothing started later sees it.
+// nothing started later sees it. Windows has no such descriptor: there it
+// does nothing.
 inline constexpr char kPlayersStderrVariable[] = "TAVELO_PLAYERS_STDERR";
 void TakePlayersStandardError() noexcept;
 

@@ -1,4 +1,5 @@
-# Fails when a source includes a folder above its own layer.
+# Fails when a source includes a folder above its own layer, or speaks to a
+# system outside that system's own files.
 cmake_minimum_required(VERSION 3.25)
 # Run: cmake -DROOT=<source tree> -P tests/layers.cmake
 set(allowed_base    base)
@@ -32,8 +33,33 @@ foreach(layer base content media menu app author)
   endforeach()
 endforeach()
 
+# The system's interfaces stay in the files the build picks per system
+# (name_win.cpp, name_iconv.cpp, name_gio.cpp); the logic above them has no
+# system conditionals.
+set(system_headers_win   "windows\\.h|shellapi\\.h|shlwapi\\.h|objbase\\.h")
+set(system_headers_iconv "iconv\\.h")
+set(system_headers_gio   "gio/")
+foreach(layer base content media menu app author)
+  file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${layer}/*.h ${ROOT}/${layer}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${ROOT}/${source} lines REGEX "^[ \t]*#[ \t]*(include|if|ifdef|ifndef|elif)")
+    foreach(line ${lines})
+      foreach(system win iconv gio)
+        if(line MATCHES "#[ \t]*include[ \t]*<(${system_headers_${system}})" AND NOT source MATCHES "_${system}\\.cpp$")
+          string(STRIP "${line}" line)
+          list(APPEND faults "${source}: ${line} (only in *_${system}.cpp)")
+        endif()
+      endforeach()
+      if(line MATCHES "#[ \t]*(if|ifdef|ifndef|elif).*(_WIN32|_WIN64|Q_OS_|__linux__|__unix__|__APPLE__)")
+        string(STRIP "${line}" line)
+        list(APPEND faults "${source}: ${line} (the build picks a file per system instead)")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
 if(faults)
   list(JOIN faults "\n  " text)
-  message(FATAL_ERROR "Includes that run against the layer order:\n  ${text}")
+  message(FATAL_ERROR "Includes that run against the layer order or the system seam:\n  ${text}")
 endif()
-message(STATUS "Every include follows the layer order")
+message(STATUS "Every include follows the layer order and the system seam")
