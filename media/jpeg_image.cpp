@@ -1,6 +1,7 @@
 #include "media/jpeg_image.h"
 
 #include "base/errors.h"
+#include "content/file_system.h"
 #include "content/paths.h"
 
 #include <algorithm>
@@ -9,8 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -374,16 +373,14 @@ void TJPEGImage::LoadFromFile(const QString& path)
     const FileDescriptor fd = OpenForReading(path);
     Clear();
 
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || st.st_size < 0)
+    const qint64 fileSize = FileSize(fd);
+    if (fileSize < 0)
         throw EReadError(QStringLiteral("Stream read error"));
-    const auto size = static_cast<std::size_t>(st.st_size);
+    const auto size = static_cast<std::size_t>(fileSize);
     std::unique_ptr<unsigned char[]> copy = NewCopy(size);
     std::size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::read(fd.Get(), copy.get() + got, size - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = ReadSome(fd, copy.get() + got, static_cast<qint64>(size - got));
         if (n <= 0)
             throw EReadError(QStringLiteral("Stream read error"));
         got += static_cast<std::size_t>(n);
