@@ -8,11 +8,13 @@
 #include "tests/fixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include <windows.h>
 
@@ -23,15 +25,17 @@ namespace {
 std::wstring Wide(const QString& s) { return QDir::toNativeSeparators(s).toStdWString(); }
 
 // A file made through the wide call, so that its name may be anything
-// Windows stores.
-void MakeFile(const std::wstring& path, const QByteArray& bytes)
+// Windows stores; the system's error when it cannot be made.
+DWORD MakeFile(const std::wstring& path, const QByteArray& bytes)
 {
     const HANDLE h = ::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << ::GetLastError();
+    if (h == INVALID_HANDLE_VALUE)
+        return ::GetLastError();
     DWORD written = 0;
     ::WriteFile(h, bytes.constData(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(h);
+    return 0;
 }
 
 QByteArray ReadAll(const QString& path)
@@ -63,8 +67,16 @@ TEST(WindowsNames, NamesThatAreNotValidUtf16ReachTheEntryListed)
     disc.Enter();
     const std::wstring names[] = {std::wstring(L"high") + wchar_t(0xD800), std::wstring(L"low") + wchar_t(0xDC80),
                                   std::wstring(L"pair") + wchar_t(0xDBFF) + wchar_t(0xD800)};
-    for (const std::wstring& name : names)
-        MakeFile(Wide(disc.Path(QStringLiteral("text/"))) + name + L".txt", QByteArray::fromStdWString(name));
+    for (const std::wstring& name : names) {
+        // The names reach the system unchanged whatever it can store.
+        const QString text = QString::fromStdWString(name);
+        EXPECT_EQ(QtPathOf(NativeOfQtPath(text)), text);
+        EXPECT_EQ(EncodeName(DecodeName(NativeOfQtPath(text))), NativeOfQtPath(text));
+        const QByteArray bytes(reinterpret_cast<const char*>(name.data()),
+                               static_cast<qsizetype>(name.size() * sizeof(wchar_t)));
+        if (const DWORD error = MakeFile(Wide(disc.Path(QStringLiteral("text/"))) + name + L".txt", bytes))
+            GTEST_SKIP() << "this file system stores no lone surrogates (Wine keeps names as UTF-8): " << error;
+    }
     TShellTreeView lister(otNonFolders);
     lister.SetRoot(RememberStartDirectory() + QStringLiteral("\\text\\"));
     ASSERT_EQ(lister.Items.Count(), 4);
@@ -118,34 +130,46 @@ TEST(WindowsNames, DeviceNamesStreamsAndHeldFilesAreRefused)
 // on it (two separators after the colon) and "Q:/" spellings lead into it.
 TEST(WindowsDrives, ADriveRootIsTheStartFolder)
 {
+    // A drive letter mapped to an empty folder by the test's runner (Wine's
+    // dosdevices), else one made here for a folder, as subst makes one.
+    QString drive = qEnvironmentVariable("TAVELO_TEST_DRIVE").toUpper();
     test::Disc disc;
-    disc.Write(QStringLiteral("PICTURE/One.jpg"), "slide");
-    disc.Write(QStringLiteral("help/help.txt"), "help");
-    // A drive letter for the folder, as subst makes one.
-    ASSERT_TRUE(::DefineDosDeviceW(0, L"Q:", Wide(disc.Root()).c_str())) << ::GetLastError();
+    if (drive.isEmpty()) {
+        ASSERT_TRUE(::DefineDosDeviceW(0, L"Q:", Wide(disc.Root()).c_str())) << ::GetLastError();
+        drive = QStringLiteral("Q:");
+    }
+    ASSERT_TRUE(QDir().mkpath(drive + QStringLiteral("/PICTURE")) && QDir().mkpath(drive + QStringLiteral("/help")));
+    for (const auto& [path, bytes] : {std::pair{QStringLiteral("/PICTURE/One.jpg"), QByteArray("slide")},
+                                      std::pair{QStringLiteral("/help/help.txt"), QByteArray("help")}}) {
+        QFile f(drive + path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
     const QString old = QDir::currentPath();
-    ASSERT_TRUE(::SetCurrentDirectoryW(L"Q:\\"));
+    ASSERT_TRUE(::SetCurrentDirectoryW(Wide(drive + QStringLiteral("\\")).c_str()));
 
     const QString base = RememberStartDirectory();
-    EXPECT_EQ(base, QStringLiteral("q:\\"));
-    EXPECT_EQ(CurrentDirectoryLowered(), QStringLiteral("q:\\"));
+    EXPECT_EQ(base, drive.toLower() + QStringLiteral("\\"));
+    EXPECT_EQ(CurrentDirectoryLowered(), base);
     TShellTreeView lister(otNonFolders);
     lister.SetRoot(base + QStringLiteral("\\picture\\"));
     ASSERT_EQ(lister.Items.Count(), 2);
     EXPECT_EQ(lister.Items[1].Text, QStringLiteral("One"));
-    for (const QString& path : {base + QStringLiteral("\\picture\\One.jpg"), QStringLiteral("Q:/picture/one.JPG"),
+    for (const QString& path : {base + QStringLiteral("\\picture\\One.jpg"), drive + QStringLiteral("/picture/one.JPG"),
                                 QStringLiteral("\\PICTURE\\one.jpg"), QStringLiteral("picture\\one.jpg")}) {
         const Resolved r = ResolvePath(path);
-        EXPECT_EQ(r.native, QByteArray("Q:\\PICTURE\\One.jpg")) << path.toStdString();
+        EXPECT_EQ(r.native, drive.toLatin1() + "\\PICTURE\\One.jpg") << path.toStdString();
     }
     EXPECT_EQ(ReadAll(QStringLiteral("help/help.txt")), QByteArray("help"));
-    EXPECT_EQ(AbsoluteForMessage(QStringLiteral("text\\A\\1.txt")), QStringLiteral("Q:/text/A/1.txt"));
-    // The root of a drive is a folder, never the drive itself: nothing climbs above it.
-    EXPECT_EQ(ResolvePath(QStringLiteral("q:\\..\\picture")).error, ENOENT);
-    lister.SetRoot(QStringLiteral("Q:"));
-    EXPECT_EQ(lister.Root(), QStringLiteral("Q:\\"));
+    EXPECT_EQ(AbsoluteForMessage(QStringLiteral("text\\A\\1.txt")), drive + QStringLiteral("/text/A/1.txt"));
+    // Nothing climbs above a drive's root.
+    EXPECT_EQ(ResolvePath(base + QStringLiteral("\\..\\picture")).error, ENOENT);
+    lister.SetRoot(drive);
+    EXPECT_EQ(lister.Root(), drive + QStringLiteral("\\"));
     EXPECT_EQ(lister.Items.Count(), 1);
 
     ASSERT_TRUE(QDir::setCurrent(old));
-    ::DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
+    QDir(drive + QStringLiteral("/PICTURE")).removeRecursively();
+    QDir(drive + QStringLiteral("/help")).removeRecursively();
+    if (qEnvironmentVariableIsEmpty("TAVELO_TEST_DRIVE"))
+        ::DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
 }
