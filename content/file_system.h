@@ -129,7 +129,8 @@ qint64 FileSize(const FileDescriptor& file);
 // Up to size bytes at the file's position: how many were read, 0 at the end,
 // -1 on an error (an interrupted read is tried again).
 qint64 ReadSome(const FileDescriptor& file, void* into, qint64 size);
-// Up to size bytes at offset, the file's position untouched.
+// Up to size bytes at offset; where the file's position is afterwards is
+// not to be relied on.
 qint64 ReadAt(const FileDescriptor& file, void* into, qint64 size, qint64 offset);
 
 // --- Paths between Qt and the system -----------------------------------
