@@ -232,20 +232,6 @@ QString EncodingName(QByteArrayView bytes)
     return QString();
 }
 
-// A path with "/" separators only and runs collapsed, names kept as decoded.
-QString Collapsed(const QString& path)
-{
-    QString out;
-    out.reserve(path.size());
-    for (QChar c : path) {
-        if (c == QLatin1Char('\\'))
-            c = QLatin1Char('/');
-        if (c == QLatin1Char('/') && out.endsWith(QLatin1Char('/')))
-            continue;
-        out += c;
-    }
-    return out;
-}
 
 QByteArray Joined(const QByteArray& folder, const QByteArray& name) { return JoinNative(folder, name); }
 
@@ -310,8 +296,8 @@ private:
     // A formed path (absolute, either separator) as a path inside the disc.
     QString DiscPath(const QString& formed) const
     {
-        QString out = Collapsed(formed);
-        const QString prefix = Collapsed(base_ + QLatin1Char('/'));
+        QString out = CollapsedSeparators(formed);
+        const QString prefix = CollapsedSeparators(base_ + QLatin1Char('/'));
         if (out.startsWith(prefix))
             out = out.mid(prefix.size());
         while (out.endsWith(QLatin1Char('/')))

@@ -266,7 +266,7 @@ QString AbsoluteForMessage(const QString& path)
     return NormalizedForDisplay(path);  // a current directory that cannot be named adds nothing
 }
 
-QString NormalizedForDisplay(const QString& path)
+QString CollapsedSeparators(const QString& path)
 {
     QString out;
     out.reserve(path.size());
@@ -277,7 +277,12 @@ QString NormalizedForDisplay(const QString& path)
             continue;
         out += c;
     }
-    return DisplayName(out);
+    return out;
+}
+
+QString NormalizedForDisplay(const QString& path)
+{
+    return DisplayName(CollapsedSeparators(path));
 }
 
 QString SystemDescription(int err)

@@ -46,6 +46,10 @@ struct Resolved {
 // the folder it was formed under.
 Resolved ResolvePath(const QString& path);
 
+// path with "/" separators only and runs collapsed to one, names kept as
+// decoded.
+QString CollapsedSeparators(const QString& path);
+
 // path with "/" separators only, runs collapsed to one, names shown as
 // DisplayName shows them.
 QString NormalizedForDisplay(const QString& path);

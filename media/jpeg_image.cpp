@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -38,7 +39,8 @@ struct Session {
 
     bool multipleScans;
     int lastScan;        // input_scan_number the work was last counted for
-    std::uint64_t work;  // of a multi-scan file so far
+    std::uint64_t work;  // counted so far
+    std::uint64_t limit;
     bool paletteScreen;
     bool quantize;
     bool cmyk;
@@ -48,6 +50,7 @@ struct Session {
 };
 
 constexpr std::size_t kPiece = 4096;
+constexpr std::size_t kReadPiece = std::size_t{1} << 20;
 constexpr int kColors = 236;
 constexpr JDIMENSION kRowBatch = 16;
 
@@ -109,7 +112,7 @@ void SkipInput(j_decompress_ptr cinfo, long count)
     src->bytes_in_buffer -= static_cast<std::size_t>(count);
 }
 
-// The work of the scan libjpeg has just reached (see kMaxProgressiveWork).
+// The work of the scan libjpeg has just reached, in scan units (see kMaxDecodeWork).
 std::uint64_t ScanWork(const jpeg_decompress_struct& d)
 {
     std::uint64_t blocks = 0;
@@ -119,13 +122,17 @@ std::uint64_t ScanWork(const jpeg_decompress_struct& d)
     return blocks * (band + kWorkPerScanBlock) + kWorkPerScan;
 }
 
-// The output pass of a multi-scan file: one unit per sample of every component.
-std::uint64_t OutputWork(const jpeg_decompress_struct& d)
+// The work known before decoding starts (see kMaxDecodeWork).
+std::uint64_t StaticWork(const jpeg_decompress_struct& d, std::size_t bytes, bool multiScan, bool cmyk, bool quantize)
 {
     std::uint64_t samples = 0;
     for (int i = 0; i < d.num_components; ++i)
         samples += std::uint64_t{d.comp_info[i].width_in_blocks} * d.comp_info[i].height_in_blocks * 64;
-    return samples;
+    const std::uint64_t pixels = std::uint64_t{d.output_width} * d.output_height;
+    std::uint64_t perPixel = kWorkPerPixel + (cmyk ? kWorkPerCmykPixel : 0);
+    if (quantize)
+        perPixel += d.out_color_components == 1 ? kWorkPerQuantizedPixel : kWorkPerTwoPassPixel;
+    return perPixel * pixels + kWorkPerSample * samples + (multiScan ? kWorkPerMultiScanByte : kWorkPerByte) * bytes;
 }
 
 // Called by libjpeg before each piece of input it consumes; a new scan adds
@@ -138,11 +145,9 @@ void ProgressMonitor(j_common_ptr cinfo)
     Session& s = Of(cinfo);
     if (!s.multipleScans || d->input_scan_number == s.lastScan || d->comps_in_scan <= 0)
         return;
-    if (s.lastScan == 0)
-        s.work = OutputWork(*d);
     s.lastScan = d->input_scan_number;
-    s.work += ScanWork(*d);
-    if (s.work > kMaxProgressiveWork)
+    s.work += kWorkPerScanUnit * ScanWork(*d);
+    if (s.work > s.limit)
         ERREXIT(cinfo, JERR_BAD_PROGRESSION);
 }
 
@@ -331,10 +336,20 @@ JpegHeader ParseJpegHeader(const unsigned char* data, std::size_t size)
     return h;
 }
 
-TBitmap DecodeJpeg(const unsigned char* data, std::size_t size)
+TBitmap DecodeJpeg(const unsigned char* data, std::size_t size, std::uint64_t* work, std::uint64_t limit)
 {
     Decompressor d(data, size);
     Session& s = d.s();
+    // Hands the count on however the decode ends.
+    struct Tell {
+        const std::uint64_t& counted;
+        std::uint64_t* to;
+        ~Tell()
+        {
+            if (to)
+                *to = counted;
+        }
+    } tell{s.work, work};
     s.paletteScreen = ScreenDepth() <= 8;
     d.Run(StepSetup);
 
@@ -345,6 +360,12 @@ TBitmap DecodeJpeg(const unsigned char* data, std::size_t size)
     // A header may announce far more than memory holds; refuse before
     // libjpeg or the bitmap allocates anything of that size.
     if (!WithinPixelBudget(c.output_width, c.output_height, s.quantize) || stride * c.output_height > kMaxBitmapBytes)
+        RaiseOutOfResources();
+    // What cannot show in time is refused the same way, before any of it is
+    // decoded.
+    s.limit = limit;
+    s.work = StaticWork(c, size, s.multipleScans, s.cmyk, s.quantize);
+    if (s.work > limit)
         RaiseOutOfResources();
 
     d.Run(StepStart);
@@ -368,6 +389,57 @@ TBitmap DecodeJpeg(const unsigned char* data, std::size_t size)
     return bitmap;
 }
 
+std::size_t JpegEnd::Find(const unsigned char* d, std::size_t n)
+{
+    if (pos_ == 0) {
+        if (n < 2)
+            return 0;
+        // Not a JPEG: kept whole for the header parse to refuse.
+        pos_ = d[0] == 0xFF && d[1] == 0xD8 ? 2 : SIZE_MAX;
+    }
+    while (pos_ < n) {
+        // The next marker: 0xFF, any fill bytes, then a byte other than 0
+        // (stuffing) and, inside coded data, other than a restart marker.
+        const void* ff = std::memchr(d + pos_, 0xFF, n - pos_);
+        if (!ff) {
+            pos_ = n;
+            return 0;
+        }
+        pos_ = static_cast<std::size_t>(static_cast<const unsigned char*>(ff) - d);
+        if (pos_ + 1 >= n)
+            return 0;
+        const unsigned char m = d[pos_ + 1];
+        if (m == 0xFF) {
+            ++pos_;
+            continue;
+        }
+        if (m == 0x00 || (entropy_ && m >= 0xD0 && m <= 0xD7)) {
+            pos_ += 2;
+            continue;
+        }
+        if (m == 0xD9)
+            return pos_ + 2;
+        entropy_ = false;
+        if (m == 0xD8 || m == 0x01 || (m >= 0xD0 && m <= 0xD7)) {
+            pos_ += 2;
+            continue;
+        }
+        if (pos_ + 3 >= n)
+            return 0;
+        pos_ += 2 + ((std::size_t{d[pos_ + 2]} << 8) | d[pos_ + 3]);
+        entropy_ = m == 0xDA;
+    }
+    return 0;
+}
+
+std::size_t KeptJpegLength(const unsigned char* data, std::size_t size, std::size_t limit)
+{
+    const std::size_t seen = std::min(size, limit);
+    JpegEnd end;
+    const std::size_t kept = end.Find(data, seen);
+    return kept > 0 ? kept : seen;
+}
+
 void TJPEGImage::LoadFromFile(const QString& path)
 {
     const FileDescriptor fd = OpenForReading(path);
@@ -377,24 +449,30 @@ void TJPEGImage::LoadFromFile(const QString& path)
     if (fileSize < 0)
         throw EReadError(QStringLiteral("Stream read error"));
     const auto size = static_cast<std::size_t>(fileSize);
-    std::unique_ptr<unsigned char[]> copy = NewCopy(size);
-    std::size_t got = 0;
-    while (got < size) {
-        const qint64 n = ReadSome(fd, copy.get() + got, static_cast<qint64>(size - got));
+    // The read stops at the end of the picture, or where what follows could
+    // only be refused: padding after it is never read.
+    const std::size_t wanted = std::min(size, kMaxReadBytes);
+    std::unique_ptr<unsigned char[]> copy = NewCopy(size, wanted);
+    JpegEnd end;
+    std::size_t got = 0, kept = 0;
+    while (got < wanted && kept == 0) {
+        const qint64 n = ReadSome(fd, copy.get() + got, static_cast<qint64>(std::min(kReadPiece, wanted - got)));
         if (n <= 0)
             throw EReadError(QStringLiteral("Stream read error"));
         got += static_cast<std::size_t>(n);
+        kept = end.Find(copy.get(), got);
     }
-    Adopt(std::move(copy), size);
+    Adopt(std::move(copy), kept > 0 ? kept : got);
 }
 
 void TJPEGImage::LoadFromMemory(const unsigned char* data, std::size_t size)
 {
     Clear();
-    std::unique_ptr<unsigned char[]> copy = NewCopy(size);
-    if (size > 0)
-        std::memcpy(copy.get(), data, size);
-    Adopt(std::move(copy), size);
+    const std::size_t kept = size > 0 ? KeptJpegLength(data, size) : 0;
+    std::unique_ptr<unsigned char[]> copy = NewCopy(size, kept);
+    if (kept > 0)
+        std::memcpy(copy.get(), data, kept);
+    Adopt(std::move(copy), kept);
 }
 
 void TJPEGImage::Clear()
@@ -404,14 +482,15 @@ void TJPEGImage::Clear()
     bitmap_ = TBitmap();
     width_ = height_ = 0;
     grayscale_ = progressive_ = false;
+    work_ = 0;
 }
 
-std::unique_ptr<unsigned char[]> TJPEGImage::NewCopy(std::size_t size)
+std::unique_ptr<unsigned char[]> TJPEGImage::NewCopy(std::size_t size, std::size_t kept)
 {
     std::unique_ptr<unsigned char[]> copy;
     if (size > 0) {
         if (size <= kMaxFileBytes)
-            copy.reset(new (std::nothrow) unsigned char[size]);
+            copy.reset(new (std::nothrow) unsigned char[std::max<std::size_t>(kept, 1)]);
         if (!copy)
             throw EStreamError(QStringLiteral("Out of memory while expanding memory stream"));
     }
@@ -436,7 +515,7 @@ void TJPEGImage::Adopt(std::unique_ptr<unsigned char[]> copy, std::size_t size)
 const TBitmap& TJPEGImage::Bitmap()
 {
     if (bitmap_.isNull())
-        bitmap_ = DecodeJpeg(data_.get(), size_);
+        bitmap_ = DecodeJpeg(data_.get(), size_, &work_);
     return bitmap_;
 }
 

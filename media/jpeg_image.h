@@ -32,21 +32,36 @@ inline constexpr std::size_t kMaxDecoderMemory = std::size_t{1} << 30;
 //
 // Pixels: every camera picture up to 100 megapixels fits; a header claiming
 // more is refused before anything of its size is allocated. Pictures reduced
-// to a colour table (grey files, palette screens) take twice as long per
-// pixel, so they get a smaller budget.
+// to a colour table (grey files, palette screens) get a smaller bound.
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t{100} << 20;          // 104,857,600
 inline constexpr std::uint64_t kMaxQuantizedPixels = std::uint64_t{64} << 20;  // 67,108,864
 bool WithinPixelBudget(std::uint64_t width, std::uint64_t height, bool quantized);
 
-// Progressive (multi-scan) files: each scan is a pass over the blocks of its
-// components, costing about one unit per block and coefficient of the scan's
-// band plus a fixed part per block and per scan; the final output pass costs
-// one unit per sample. Past the budget the decode is refused as a bad
-// progression. Ordinary progressive files need about 5 (4:2:0) to 10 (4:4:4)
-// units per pixel, so they fit up to about 28 and 14 megapixels.
-inline constexpr std::uint64_t kMaxProgressiveWork = 180'000'000;
-inline constexpr std::uint64_t kWorkPerScanBlock = 8;
-inline constexpr std::uint64_t kWorkPerScan = 1000;
+// Decode work, in units of about a nanosecond of the measuring machine: what
+// a picture costs before it shows. Known before decoding starts: each output
+// pixel, each sample of each component (the inverse transforms), each byte of
+// the file up to its end-of-image marker (entropy decoding; the read stops
+// there; a byte of a multi-scan file costs several times more, as its bits
+// are spread over scans that each revisit the coefficients), the
+// four-component conversion and the colour-table reduction per pixel. Past the
+// budget the picture is refused as too large. A multi-scan (progressive) file
+// adds each scan as it arrives: its blocks times (the coefficients of its band
+// + a fixed part), plus a fixed cost per scan; past the budget it is refused
+// as a bad progression. The weights and the limit come from jpeg_bench's
+// unit/ and hold/ cases (see README).
+inline constexpr std::uint64_t kWorkPerPixel = 2;
+inline constexpr std::uint64_t kWorkPerSample = 1;
+inline constexpr std::uint64_t kWorkPerByte = 6;
+inline constexpr std::uint64_t kWorkPerMultiScanByte = 22;
+inline constexpr std::uint64_t kWorkPerCmykPixel = 3;
+inline constexpr std::uint64_t kWorkPerQuantizedPixel = 4;  // grey: one pass
+inline constexpr std::uint64_t kWorkPerTwoPassPixel = 12;   // colour on a palette screen: two passes
+inline constexpr std::uint64_t kWorkPerScanUnit = 1;
+inline constexpr std::uint64_t kWorkPerScanBlock = 8;  // scan units per block, besides its band
+inline constexpr std::uint64_t kWorkPerScan = 1000;    // scan units per scan
+inline constexpr std::uint64_t kMaxDecodeWork = 800'000'000;
+// Bytes past these can only be refused, so the file read stops there.
+inline constexpr std::size_t kMaxReadBytes = kMaxDecodeWork / kWorkPerByte + 1;
 
 class TJPEGImage {
 public:
@@ -54,15 +69,17 @@ public:
     TJPEGImage(const TJPEGImage&) = delete;
     TJPEGImage& operator=(const TJPEGImage&) = delete;
 
-    // Copies the whole file into memory and parses its header (an empty file
-    // is not parsed; it fails when decoded). The file is closed in every case.
+    // Copies the file into memory up to its end-of-image marker (at most
+    // kMaxReadBytes: a longer file is refused when decoded) and parses its
+    // header (an empty file is not parsed; it fails when decoded). The file is
+    // closed in every case.
     // Throws EFOpenError, EReadError, EStreamError, EJPEG or EOutOfMemory.
     // A failed open leaves the object as it was; any later failure leaves it
     // holding the new copy without a decoded bitmap.
     void LoadFromFile(const QString& path);
 
-    // The same for bytes already in memory (they are copied, as a file is):
-    // what the file read hands on, open for fuzzing and tests.
+    // The same for bytes already in memory (they are copied and cut, as a
+    // file is): what the file read hands on, open for fuzzing and tests.
     void LoadFromMemory(const unsigned char* data, std::size_t size);
 
     // Header facts of the file read last (0 / false before any).
@@ -76,10 +93,13 @@ public:
     // colour map (Format_Indexed8) for grey files and 8-bit screens.
     // Throws EJPEG, EOutOfMemory or EOutOfResources; nothing is kept on failure.
     const TBitmap& Bitmap();
+    // The decode work the last decode counted (also a refused one; 0 before).
+    std::uint64_t Work() const { return work_; }
 
 private:
     void Clear();
-    static std::unique_ptr<unsigned char[]> NewCopy(std::size_t size);
+    // Room for kept bytes of a file of size bytes (refused past kMaxFileBytes).
+    static std::unique_ptr<unsigned char[]> NewCopy(std::size_t size, std::size_t kept);
     void Adopt(std::unique_ptr<unsigned char[]> copy, std::size_t size);
 
     std::unique_ptr<unsigned char[]> data_;
@@ -88,6 +108,7 @@ private:
     int height_ = 0;
     bool grayscale_ = false;
     bool progressive_ = false;
+    std::uint64_t work_ = 0;
     TBitmap bitmap_;
 };
 
@@ -100,6 +121,25 @@ struct JpegHeader {
     bool progressive = false;
 };
 JpegHeader ParseJpegHeader(const unsigned char* data, std::size_t size);
-TBitmap DecodeJpeg(const unsigned char* data, std::size_t size);
+// work, when given, receives the decode work counted (also when refused);
+// limit is the work budget (lowered by tests).
+TBitmap DecodeJpeg(const unsigned char* data, std::size_t size, std::uint64_t* work = nullptr,
+                   std::uint64_t limit = kMaxDecodeWork);
+
+// How much of a JPEG's bytes the program keeps: up to and including the first
+// end-of-image marker that follows the file's structure (marker segments by
+// their lengths, entropy-coded data up to its next marker), at most limit.
+// Anything that does not begin as a JPEG is kept whole, up to limit.
+class JpegEnd {
+public:
+    // Feeds the bytes seen so far (the same buffer, grown); returns the
+    // length to keep once the end is known, else 0.
+    std::size_t Find(const unsigned char* data, std::size_t size);
+
+private:
+    std::size_t pos_ = 0;
+    bool entropy_ = false;  // inside a scan's coded data
+};
+std::size_t KeptJpegLength(const unsigned char* data, std::size_t size, std::size_t limit = kMaxReadBytes);
 
 }  // namespace tavelo

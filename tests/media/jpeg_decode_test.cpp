@@ -14,6 +14,7 @@
 #include <jerror.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <typeinfo>
 
@@ -247,6 +248,102 @@ TEST_F(Decode, GreyPicturesHaveTheSmallerPixelBudget)
     EXPECT_EQ(f.message, QStringLiteral("Out of system resources"));
 }
 
+// The work budget at its edge, one kind of cost per row: accepted with a
+// limit of exactly its count, refused one unit below, with the message of the
+// step that refuses (before decoding for what the header and size tell, while
+// reading scans for a progressive file).
+TEST(WorkBudget, EachKindIsAcceptedAtItsCountAndRefusedJustUnder)
+{
+    struct Kind {
+        const char* name;
+        test::Pixels pixels;
+        EncodeOptions o;
+        QString refusal;
+        int screenDepth = 24;
+    };
+    EncodeOptions full, q100, progressive;
+    full.subsample = false;
+    q100.quality = 100;
+    progressive.progressive = true;
+    const QString resources = QStringLiteral("Out of system resources");
+    std::vector<std::uint8_t> noise(96 * 64 * 3);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    const Kind kinds[] = {
+        {"colour 4:2:0", Photo(96, 64, 3), {}, resources},
+        {"colour 4:4:4", Photo(96, 64, 3), full, resources},
+        {"grey", Photo(96, 64, 1), {}, resources},
+        {"CMYK", Photo(96, 64, 4), {}, resources},
+        {"noise, quality 100", test::Pixels{96, 64, 3, noise}, q100, resources},
+        {"progressive", Photo(96, 64, 3), progressive, JpegError(JERR_BAD_PROGRESSION)},
+        {"colour on a palette screen", Photo(96, 64, 3), {}, resources, 8},
+    };
+    std::map<std::string, std::uint64_t> counted;
+    for (const Kind& k : kinds) {
+        const ScreenDepthScope depth(k.screenDepth);
+        const QByteArray bytes = EncodeJpeg(k.pixels, k.o);
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+        const auto size = static_cast<std::size_t>(bytes.size());
+        std::uint64_t work = 0;
+        ASSERT_NO_THROW(DecodeJpeg(data, size, &work)) << k.name;
+        EXPECT_EQ(DecodeJpeg(data, size, nullptr, work).width(), 96) << k.name;
+        std::uint64_t refusedAt = 0;
+        const Failure f = FailureOf([&] { DecodeJpeg(data, size, &refusedAt, work - 1); });
+        EXPECT_EQ(f.message, k.refusal) << k.name;
+        EXPECT_GT(refusedAt, work - 1) << k.name;
+        counted[k.name] = work;
+    }
+    // Components, the conversion and compressed bytes all count.
+    EXPECT_GT(counted["colour 4:4:4"], counted["colour 4:2:0"]);
+    EXPECT_GT(counted["CMYK"], counted["colour 4:4:4"]);
+    EXPECT_GT(counted["noise, quality 100"], counted["colour 4:2:0"] + 96 * 64 * kWorkPerByte);
+    EXPECT_GT(counted["progressive"], counted["colour 4:2:0"]);
+    EXPECT_GT(counted["colour on a palette screen"], counted["grey"] + 96 * 64 * kWorkPerQuantizedPixel);
+}
+
+// Where the kept copy of a file ends: at the end-of-image marker that closes
+// the picture's structure, whatever follows and whatever lookalikes lie inside.
+TEST(JpegEnd, TheCopyEndsAtThePicturesOwnEndMarker)
+{
+    const QByteArray picture = EncodeJpeg(Photo(40, 30, 3));
+    EncodeOptions p;
+    p.progressive = true;
+    p.restartRows = 1;
+    const QByteArray progressive = EncodeJpeg(Photo(40, 30, 3), p);
+    const QByteArray junk = QByteArray("\xFF\xD9\xFF\xD8junk", 8).repeated(100);
+    // An APP1 segment that carries a whole thumbnail, end marker and all.
+    const QByteArray thumb = EncodeJpeg(Photo(8, 8, 3));
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += static_cast<char>((thumb.size() + 2) >> 8);
+    app1 += static_cast<char>((thumb.size() + 2) & 0xFF);
+    const QByteArray withThumb = picture.left(2) + app1 + thumb + picture.mid(2);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        std::size_t limit;
+        std::size_t kept;
+    };
+    const Case cases[] = {
+        {"padding after the end", picture + junk, kMaxReadBytes, static_cast<std::size_t>(picture.size())},
+        {"progressive, restarts", progressive + junk, kMaxReadBytes, static_cast<std::size_t>(progressive.size())},
+        {"thumbnail inside", withThumb + junk, kMaxReadBytes, static_cast<std::size_t>(withThumb.size())},
+        {"cut short", picture.left(picture.size() / 2), kMaxReadBytes, static_cast<std::size_t>(picture.size() / 2)},
+        {"not a JPEG", QByteArray("GIF89a") + junk, kMaxReadBytes, static_cast<std::size_t>(junk.size() + 6)},
+        {"past the limit", picture + junk, 100, 100},
+    };
+    for (const Case& c : cases) {
+        const auto* data = reinterpret_cast<const unsigned char*>(c.bytes.constData());
+        EXPECT_EQ(KeptJpegLength(data, static_cast<std::size_t>(c.bytes.size()), c.limit), c.kept) << c.name;
+        // Fed as a read delivers it, a few bytes at a time.
+        JpegEnd end;
+        std::size_t found = 0;
+        for (std::size_t n = 3; n <= std::min<std::size_t>(c.bytes.size(), c.limit) && !found; n += 3)
+            found = end.Find(data, n);
+        if (c.kept < static_cast<std::size_t>(c.bytes.size()) && c.kept != c.limit)
+            EXPECT_EQ(found, c.kept) << c.name;
+    }
+}
+
 TEST(PixelBudget, TakesEveryCameraPicture)
 {
     EXPECT_TRUE(WithinPixelBudget(11648, 8736, false));  // the largest camera pictures
@@ -432,6 +529,34 @@ TEST_F(Decode, FourComponentFilesAreShownAsColour)
             EXPECT_NEAR(qBlue(got), qBlue(c.want), 3) << adobe;
         }
     }
+}
+
+// A picture padded far beyond its end shows, and the padding is never read.
+TEST_F(Decode, PaddingAfterThePictureIsNotRead)
+{
+    const QByteArray bytes = EncodeJpeg(Photo(640, 480, 3));
+    const QString path = Put(bytes);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(static_cast<qint64>(kMaxFileBytes)));  // sparse
+    file.close();
+    const auto readSoFar = [] {
+        QFile io(QStringLiteral("/proc/self/io"));
+        if (!io.open(QIODevice::ReadOnly))
+            return qint64{-1};
+        for (const QByteArray& line : io.readAll().split('\n'))
+            if (line.startsWith("rchar:"))
+                return line.mid(6).trimmed().toLongLong();
+        return qint64{-1};
+    };
+    const qint64 before = readSoFar();
+    if (before < 0)
+        GTEST_SKIP() << "no read counter here";
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(path);
+    const qint64 read = readSoFar() - before;
+    EXPECT_LT(read, qint64{4} << 20);
+    ExpectSameAsLibjpeg(jpeg.Bitmap(), ReferenceDecode(bytes, false));
 }
 
 }  // namespace
