@@ -4,6 +4,7 @@
 #include "app/message_box_report.h"
 #include "app/resources.h"
 #include "base/error_report.h"
+#include "content/file_system.h"
 #include "media/jpeg_image.h"
 #include "media/launcher.h"
 #include "menu/app_title.h"
@@ -26,7 +27,7 @@ namespace {
 // the program runs from anywhere else.
 QString KitFolder()
 {
-    QDir dir = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).dir();
+    QDir dir = QFileInfo(tavelo::ProgramFilePath()).dir();
     return dir.cdUp() && dir.exists(QStringLiteral("plugins/platforms")) ? dir.path() : QString();
 }
 

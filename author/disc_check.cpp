@@ -4,6 +4,7 @@
 
 #include "base/error_report.h"
 #include "base/errors.h"
+#include "content/file_system.h"
 #include "content/folders.h"
 #include "content/handles.h"
 #include "content/paths.h"
@@ -33,13 +34,7 @@
 #include <set>
 #include <thread>
 
-#include <climits>
 #include <cstdint>
-#include <cstdlib>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tavelo::author {
 
@@ -81,18 +76,19 @@ std::uint16_t BigEndian16(const unsigned char* p) { return static_cast<std::uint
 // own limit. Reads only the markers before the frame header.
 qint64 DecodingCost(const QByteArray& native)
 {
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    const EntryStatus st = StatusOf(native);
+    if (st.type != EntryType::File)
         return 0;  // refused before anything is read
     const auto capped = [](qint64 bytes, std::size_t limit) { return std::min(bytes, static_cast<qint64>(limit)); };
-    const qint64 file = capped(st.st_size, kMaxFileBytes);
-    const FileDescriptor fd(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const qint64 file = capped(st.size, kMaxFileBytes);
+    int error = 0;
+    const FileDescriptor fd = OpenRegularFile(native, &error);
     if (!fd)
         return file;
     unsigned char head[10];
-    off_t at = 2;  // after SOI
+    qint64 at = 2;  // after SOI
     for (int segment = 0; segment < 256; ++segment) {
-        if (::pread(fd.Get(), head, 4, at) != 4 || head[0] != 0xFF)
+        if (ReadAt(fd, head, 4, at) != 4 || head[0] != 0xFF)
             return file;
         const unsigned char marker = head[1];
         if (marker == 0xFF) {  // fill byte
@@ -101,7 +97,7 @@ qint64 DecodingCost(const QByteArray& native)
         }
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
-            if (::pread(fd.Get(), head, 8, at + 2) != 8)
+            if (ReadAt(fd, head, 8, at + 2) != 8)
                 return file;
             const qint64 height = BigEndian16(head + 3);
             const qint64 width = BigEndian16(head + 5);
@@ -237,23 +233,21 @@ QString EncodingName(QByteArrayView bytes)
 }
 
 
-QByteArray Joined(const QByteArray& folder, const QByteArray& name)
-{
-    return (folder.endsWith('/') ? folder : folder + '/') + name;
-}
+QByteArray Joined(const QByteArray& folder, const QByteArray& name) { return JoinNative(folder, name); }
 
-QString KindName(mode_t mode)
+QString KindName(SpecialKind kind)
 {
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a FIFO (named pipe)");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    if (S_ISCHR(mode))
-        return QStringLiteral("a character device");
-    if (S_ISBLK(mode))
-        return QStringLiteral("a block device");
+    switch (kind) {
+    case SpecialKind::Fifo: return QStringLiteral("a FIFO (named pipe)");
+    case SpecialKind::Socket: return QStringLiteral("a socket");
+    case SpecialKind::CharacterDevice: return QStringLiteral("a character device");
+    case SpecialKind::BlockDevice: return QStringLiteral("a block device");
+    case SpecialKind::None: break;
+    }
     return QStringLiteral("not a file");
 }
+
+bool IsFolder(const QByteArray& native) { return StatusOf(native).type == EntryType::Folder; }
 
 class Checker {
 public:
@@ -314,10 +308,11 @@ private:
     QString DiscPathOf(const QByteArray& native) const
     {
         QByteArray rel = native;
-        const QByteArray prefix = baseNative_.endsWith('/') ? baseNative_ : baseNative_ + '/';
+        const QByteArray prefix = JoinNative(baseNative_, QByteArray());
         if (rel.startsWith(prefix))
             rel = rel.mid(prefix.size());
-        return DecodeName(rel);
+        // Paths inside the disc read with "/" on every system.
+        return NativePathText(rel).replace(QLatin1Char('\\'), QLatin1Char('/'));
     }
 
     // The path of a file the menu opens, inside the disc: its stored name when
@@ -344,7 +339,6 @@ private:
         for (const TopFolder& f : kTopFolders) {
             const QString name = QString::fromUtf8(f.name);
             const Resolved r = ResolvePath(Relative(name));
-            struct stat st {};
             if (!r.ok() && r.error == ENOENT) {
                 Add(Severity::Error, QStringLiteral("missing-folder"), name,
                     QStringLiteral("The folder \"%1\" is missing: %2.").arg(name, QString::fromUtf8(f.without)));
@@ -353,7 +347,7 @@ private:
                 Add(Severity::Error, QStringLiteral("folder-unreadable"), name,
                     QStringLiteral("The folder \"%1\" cannot be reached (%2): %3.")
                         .arg(name, SystemDescription(r.error), QString::fromUtf8(f.without)));
-            } else if (::stat(r.native.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            } else if (!IsFolder(r.native)) {
                 Add(Severity::Error, QStringLiteral("not-a-folder"), DiscPathOf(r.native),
                     QStringLiteral("\"%1\" is a file where a folder must be: %2.")
                         .arg(name, QString::fromUtf8(f.without)));
@@ -370,9 +364,8 @@ private:
             return true;
         } catch (const Exception& e) {
             const Resolved r = ResolvePath(folder);
-            struct stat st {};
             // A missing folder or a file in its place was reported already.
-            if (r.ok() && ::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            if (r.ok() && IsFolder(r.native))
                 Add(Severity::Error, QStringLiteral("folder-unreadable"), DiscPathOf(r.native),
                     FinalMessage(e.Message()));
             return false;
@@ -490,7 +483,6 @@ private:
     {
         const QString formed = Relative(literal);
         const Resolved r = ResolvePath(formed);
-        struct stat st {};
         QString path = r.ok() ? DiscPathOf(r.native) : DiscPath(formed);
         QByteArray bytes;
         try {
@@ -500,7 +492,7 @@ private:
             QString code = QStringLiteral("text-unreadable");
             if (!r.ok())
                 code = missingCode;
-            else if (::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            else if (IsFolder(r.native))
                 code = QStringLiteral("not-a-file");
             Add(Severity::Error, code, path,
                 QStringLiteral("%1: %2").arg(Capitalized(role), FinalMessage(e.Message())));
@@ -533,8 +525,7 @@ private:
                 songs.SetRoot(AlbumFolder(base_, albumName));
             } catch (const Exception& e) {
                 const QByteArray entry = EntryBehind(base_ + kSoundFolder, albumName);
-                struct stat st {};
-                if (!entry.isEmpty() && ::stat(entry.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                if (!entry.isEmpty() && IsFolder(entry)) {
                     used_.insert(entry);
                     Add(Severity::Error, QStringLiteral("folder-unreadable"), DiscPathOf(entry),
                         QStringLiteral("The album folder \"%1\" cannot be read: the catalogue cannot show its songs. "
@@ -596,24 +587,24 @@ private:
         if (!r.ok())
             return true;  // the launch query reports it missing
         used_.insert(r.native);
-        struct stat st {};
-        if (::stat(r.native.constData(), &st) != 0)
+        const EntryStatus st = StatusOf(r.native);
+        if (!st.ok())
             return true;
         const QString path = DiscPathOf(r.native);
-        if (S_ISDIR(st.st_mode)) {
+        if (st.type == EntryType::Folder) {
             Add(Severity::Error, QStringLiteral("not-a-file"), path,
                 QStringLiteral("Selecting the song \"%1\", the menu opens the folder \"%2\" instead of playing a song: "
                                "a song must be a file.")
                     .arg(song, QFileInfo(path).fileName()));
             return false;
         }
-        if (!S_ISREG(st.st_mode)) {
+        if (st.type != EntryType::File) {
             Add(Severity::Error, QStringLiteral("special-file"), path,
                 QStringLiteral("The song \"%1\" is %2, not a file: no player can play it.")
-                    .arg(song, KindName(st.st_mode)));
+                    .arg(song, KindName(st.special)));
             return false;
         }
-        if (st.st_size == 0)
+        if (st.size == 0)
             Add(Severity::Warning, QStringLiteral("song-empty"), path,
                 QStringLiteral("The song \"%1\" is an empty file: the player opens it and plays nothing.").arg(song));
         return true;
@@ -636,11 +627,9 @@ private:
                 if (IsDotted(name))
                     continue;
                 const QByteArray full = Joined(dir.native, name);
-                bool folderEntry = listing.types[k] == DT_DIR;
-                if (listing.types[k] == DT_UNKNOWN || listing.types[k] == DT_LNK) {
-                    struct stat st {};
-                    folderEntry = ::stat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-                }
+                bool folderEntry = listing.types[k] == EntryType::Folder;
+                if (listing.types[k] == EntryType::Unknown || listing.types[k] == EntryType::Link)
+                    folderEntry = IsFolder(full);
                 const QString text = DecodeName(name);
                 const QString shown = folderEntry ? ApplyQuestionDigitRule(text) : ListedFileName(text);
                 const auto entry = index.find(shown);
@@ -669,14 +658,13 @@ private:
     {
         const QString formed = Relative(literal);
         const Resolved r = ResolvePath(formed);
-        struct stat st {};
         if (!r.ok()) {
             Add(Severity::Error, QStringLiteral("player-missing"), DiscPath(formed),
                 QStringLiteral("The player program is missing: %1 does nothing (the menu reports nothing either).")
                     .arg(button));
             return;
         }
-        if (::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (IsFolder(r.native)) {
             Add(Severity::Error, QStringLiteral("not-a-file"), DiscPathOf(r.native),
                 QStringLiteral("A folder where the player program must be: %1 does nothing.").arg(button));
             return;
@@ -693,12 +681,8 @@ private:
     void Survey()
     {
         const Resolved text = ResolvePath(Relative(QStringLiteral("text")));
-        textNative_ = text.ok() ? text.native + '/' : QByteArray();
-        const int fd = ::open(baseNative_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            FolderUnreadable(baseNative_, errno, false);
-        else
-            SurveyFolder(fd, baseNative_, true, false, false);
+        textNative_ = text.ok() ? JoinNative(text.native, QByteArray()) : QByteArray();
+        SurveyFolder(WalkFolder(baseNative_), baseNative_, true, false, false);
     }
 
     void FolderUnreadable(const QByteArray& folder, int err, bool hidden)
@@ -708,33 +692,24 @@ private:
                 QStringLiteral("The folder cannot be read: %1.").arg(SystemDescription(err)));
     }
 
-    // Walks one folder, given open (the walk closes it), by descriptors, so
-    // that entries past the system's path limit are reached too.
-    void SurveyFolder(int fd, const QByteArray& folder, bool top, bool hidden, bool tooLong)
+    // Walks one folder, given open, relative to it, so that entries past the
+    // system's path limit are reached too.
+    void SurveyFolder(WalkFolder dir, const QByteArray& folder, bool top, bool hidden, bool tooLong)
     {
-        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
-        if (!dir) {
-            const int err = errno;
-            ::close(fd);
-            FolderUnreadable(folder, err, hidden);
+        std::vector<QByteArray> names = dir.Names();
+        if (dir.Error() != 0) {
+            FolderUnreadable(folder, dir.Error(), hidden);
             return;
         }
-        std::vector<QByteArray> names;
-        while (dirent* e = ::readdir(dir.get())) {
-            const QByteArray name(e->d_name);
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
         std::sort(names.begin(), names.end());
-        const int dfd = ::dirfd(dir.get());
 
         std::map<QString, std::vector<QByteArray>> folded;
         for (const QByteArray& name : names) {
             const QByteArray full = Joined(folder, name);
             const QString shown = DiscPathOf(full);
-            struct stat st {};
-            if (::fstatat(dfd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                const int err = errno;
+            const EntryStatus st = dir.Status(name);
+            if (!st.ok()) {
+                const int err = st.error;
                 if (err == EACCES) {  // listed, but not to be entered
                     FolderUnreadable(folder, err, hidden);
                     return;
@@ -746,31 +721,27 @@ private:
             }
             const bool kit = top && KitTopEntries().contains(QString::fromUtf8(name));
             const bool quiet = hidden || kit;
-            const bool longPath = full.size() >= PATH_MAX;
-            if (S_ISREG(st.st_mode))
-                report_.bytes += (static_cast<qint64>(st.st_size) + 2047) / 2048 * 2048;
+            const bool longPath = full.size() >= SystemPathLimit();
+            if (st.type == EntryType::File)
+                report_.bytes += (st.size + 2047) / 2048 * 2048;
             if (!quiet) {
                 if (IsDotted(name))
                     Add(Severity::Note, QStringLiteral("hidden-name"), shown,
                         QStringLiteral("The name starts with a dot: the menu never sees it."));
                 else
-                    CheckName(name, shown, folded, S_ISDIR(st.st_mode) || used_.count(full));
+                    CheckName(name, shown, folded, st.type == EntryType::Folder || used_.count(full));
                 if (longPath && !tooLong)
                     Add(Severity::Warning, QStringLiteral("path-too-long"), shown,
                         QStringLiteral("The path is %1 bytes long, past the system's limit of %2: the menu cannot "
                                        "open it or anything inside it.")
                             .arg(full.size())
-                            .arg(PATH_MAX));
-                if (S_ISLNK(st.st_mode))
+                            .arg(SystemPathLimit()));
+                if (st.type == EntryType::Link)
                     CheckLink(full, shown);
             }
-            if (S_ISDIR(st.st_mode)) {
-                const int child = ::openat(dfd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (child < 0)
-                    FolderUnreadable(full, errno, quiet || IsDotted(name));
-                else
-                    SurveyFolder(child, full, false, quiet || IsDotted(name), longPath);
-            } else if (S_ISREG(st.st_mode) && !quiet && !IsDotted(name) && !used_.count(full)) {
+            if (st.type == EntryType::Folder) {
+                SurveyFolder(dir.Child(name), full, false, quiet || IsDotted(name), longPath);
+            } else if (st.type == EntryType::File && !quiet && !IsDotted(name) && !used_.count(full)) {
                 if (!textNative_.isEmpty() && full.startsWith(textNative_))
                     Add(Severity::Warning, QStringLiteral("lyrics-orphan"), shown,
                         QStringLiteral("No song of the catalogue reads this lyrics file: lyrics must be named "
@@ -799,15 +770,9 @@ private:
     // out of the disc works only on this machine.
     void CheckLink(const QByteArray& full, const QString& shown)
     {
-        QByteArray target;
-        if (full.size() < PATH_MAX) {
-            if (char* real = ::realpath(full.constData(), nullptr)) {
-                target = real;
-                std::free(real);
-            }
-        }
-        const bool inside = target.isEmpty() || target == baseNative_ ||
-                            target.startsWith(baseNative_.endsWith('/') ? baseNative_ : baseNative_ + '/');
+        const QByteArray target = RealPath(full).value_or(QByteArray());
+        const bool inside =
+            target.isEmpty() || target == baseNative_ || target.startsWith(JoinNative(baseNative_, QByteArray()));
         if (inside)
             Add(Severity::Warning, QStringLiteral("symlink"), shown,
                 QStringLiteral("A symbolic link: the image keeps the link, not what it points to."));
@@ -947,25 +912,24 @@ CheckReport CheckDisc(const QByteArray& dir, const CheckOptions& options)
     const auto fail = [&](const QString& why) {
         return CheckFailure(QStringLiteral("%1: %2").arg(Visible(shown), why).toStdString());
     };
-    struct stat st {};
-    if (::stat(given.constData(), &st) != 0)
-        throw fail(errno == ENOENT ? QStringLiteral("no such folder") : SystemDescription(errno));
-    if (!S_ISDIR(st.st_mode))
+    const EntryStatus st = StatusOf(given);
+    if (!st.ok())
+        throw fail(st.error == ENOENT ? QStringLiteral("no such folder") : SystemDescription(st.error));
+    if (st.type != EntryType::Folder)
         throw fail(QStringLiteral("not a folder"));
-    char* real = ::realpath(given.constData(), nullptr);
+    const std::optional<QByteArray> real = RealPath(given);
     if (!real)
         throw fail(QStringLiteral("the folder cannot be read: %1").arg(SystemDescription(errno)));
-    const QByteArray base(real);
-    std::free(real);
+    const QByteArray base = *real;
     // Listed but not entered, nothing inside can be opened: no check to run.
-    if (::access(base.constData(), R_OK | X_OK) != 0)
-        throw fail(QStringLiteral("the folder cannot be read: %1").arg(SystemDescription(errno)));
+    if (const int err = FolderAccess(base))
+        throw fail(QStringLiteral("the folder cannot be read: %1").arg(SystemDescription(err)));
     return Checker(base, options).Run();
 }
 
 CheckReport CheckDisc(const QString& dir, const CheckOptions& options)
 {
-    return CheckDisc(QFile::encodeName(dir), options);
+    return CheckDisc(NativeOfQtPath(dir), options);
 }
 
 QString SeverityName(Severity severity)

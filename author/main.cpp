@@ -5,6 +5,7 @@
 #include "author/disc_check.h"
 #include "author/disc_image.h"
 #include "author/disc_new.h"
+#include "content/file_system.h"
 #include "content/paths.h"
 
 #include <QCommandLineParser>
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -42,7 +42,7 @@ int Fail(const QString& why)
 // A progress bar on a terminal's stderr, once the check has run a second.
 class ProgressBar {
 public:
-    ProgressBar() : tty_(::isatty(STDERR_FILENO) == 1) { clock_.start(); }
+    ProgressBar() : tty_(tavelo::StandardErrorIsTerminal()) { clock_.start(); }
     ~ProgressBar() { Clear(); }
 
     void Show(int done, int total)
@@ -88,7 +88,7 @@ bool ParseOrFail(QCommandLineParser& parser, const QStringList& args, int& statu
 // Arguments are decoded losslessly (DecodeName): a folder's path keeps its
 // bytes, a "\\" or bytes that are not UTF-8 included. Qt's file classes take
 // them back through QtPath.
-QString QtPath(const QString& argument) { return QFile::decodeName(tavelo::EncodeName(argument)); }
+QString QtPath(const QString& argument) { return tavelo::QtPathOf(tavelo::EncodeName(argument)); }
 
 // True when the argument's bytes are UTF-8, which is all Qt's file classes and
 // the programs they start can be given.
@@ -253,8 +253,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
 
     QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << tavelo::DecodeName(QByteArray(argv[i]));
+    for (const QByteArray& arg : tavelo::ProgramArguments(argc, argv))
+        args << tavelo::DecodeName(arg);
     // The first pass only finds the command; its own options come next.
     parser.parse(args);
     const QStringList positional = parser.positionalArguments();

@@ -1,48 +1,60 @@
 #pragma once
 // Owners of the system's file handles: each closes what it holds when it
-// goes, on every path out, and keeps the cause of a failed open.
+// goes, on every path out, and keeps the cause of a failed open. The system's
+// side lives with the rest of it (content/file_system.h).
 
-#include <dirent.h>
+#include <QByteArray>
 
+#include <cstdint>
+#include <memory>
 #include <utility>
 
 namespace tavelo {
 
+// A file descriptor, or on Windows a file HANDLE; -1 holds nothing on both.
 class FileDescriptor {
 public:
+    using Native = std::intptr_t;
+
     FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    explicit FileDescriptor(Native handle) : handle_(handle) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
     FileDescriptor& operator=(FileDescriptor&& other) noexcept;
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor();
 
-    int Get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
+    Native Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != -1; }
 
 private:
-    int fd_ = -1;
+    Native handle_ = -1;
 };
 
-// A folder read entry by entry.
+// What a folder listing says an entry is. Unknown when the system does not
+// say without a further look; Link for a symbolic link (or on Windows any
+// reparse point), whatever it leads to.
+enum class EntryType : unsigned char { Unknown, File, Folder, Link, Other };
+
+// A folder read entry by entry, "." and ".." left out.
 class DirectoryStream {
 public:
-    explicit DirectoryStream(const char* path);
+    explicit DirectoryStream(const QByteArray& path);
     DirectoryStream(const DirectoryStream&) = delete;
     DirectoryStream& operator=(const DirectoryStream&) = delete;
     ~DirectoryStream();
 
-    explicit operator bool() const { return dir_ != nullptr; }
+    explicit operator bool() const { return state_ != nullptr; }
     // The errno of the failed open; 0 when open.
     int Error() const { return error_; }
-    // The next entry, or null at the end.
-    dirent* Next() { return ::readdir(dir_); }
-    // For *at() calls relative to the folder.
-    int Fd() const { return ::dirfd(dir_); }
+    // The next entry's name and type; false at the end.
+    bool Next(QByteArray& name, EntryType& type);
+    // Whether the entry name of this folder is a folder, links followed.
+    bool IsFolder(const QByteArray& name) const;
 
 private:
-    DIR* dir_;
+    struct State;
+    std::unique_ptr<State> state_;
     int error_ = 0;
 };
 

@@ -1,21 +1,15 @@
 #include "content/paths.h"
 
 #include "base/errors.h"
+#include "content/file_system.h"
 
-#include <QDir>
-#include <QFile>
 #include <QStringList>
-
-#include <map>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <map>
 #include <vector>
 
 namespace tavelo {
@@ -153,41 +147,11 @@ QStringList SplitComponents(const QString& path)
     return parts;
 }
 
-bool IsAbsolute(const QString& path)
-{
-    return !path.isEmpty() && (path[0] == QLatin1Char('/') || path[0] == QLatin1Char('\\'));
-}
-
 // Start-up directory texts and the folders they stand for.
 std::map<QString, QByteArray>& StartDirectories()
 {
     static std::map<QString, QByteArray> dirs;
     return dirs;
-}
-
-// The current directory, or the errno of why it cannot be named (it was
-// removed, or a folder above it cannot be read).
-struct CurrentDirectory {
-    QByteArray native;
-    int error = 0;
-};
-
-CurrentDirectory CurrentDirectoryNative()
-{
-    std::vector<char> buf(4096);
-    while (::getcwd(buf.data(), buf.size()) == nullptr) {
-        if (errno != ERANGE)
-            return {QByteArray(), errno};
-        buf.resize(buf.size() * 2);
-    }
-    return {QByteArray(buf.data()), 0};
-}
-
-QByteArray Join(const QByteArray& dir, const QByteArray& name)
-{
-    if (dir.endsWith('/'))
-        return dir + name;
-    return dir + '/' + name;
 }
 
 // The listings installed by FolderListings::Scope, if any.
@@ -198,15 +162,12 @@ std::optional<QByteArray> FindCaseBlind(const QByteArray& dir, const QString& na
 {
     if (FolderListings* listings = g_listings.load())
         return listings->FindCaseBlind(dir, name);
-    DirectoryStream d(dir.constData());
-    if (!d)
-        return std::nullopt;
+    DirectoryStream d(dir);
     const QString folded = name.toCaseFolded();
     std::optional<QByteArray> best;
-    while (dirent* e = d.Next()) {
-        const QByteArray entry(e->d_name);
-        if (entry == "." || entry == "..")
-            continue;
+    QByteArray entry;
+    EntryType type;
+    while (d.Next(entry, type)) {
         if (DecodeName(entry).toCaseFolded() != folded)
             continue;
         if (!best || entry < *best)
@@ -224,8 +185,8 @@ std::optional<std::pair<QByteArray, qsizetype>> StartDirectoryPrefix(const QStri
         if (!path.startsWith(text))
             continue;
         const qsizetype n = text.size();
-        const bool boundary = n == path.size() || text.endsWith(QLatin1Char('/')) || path[n] == QLatin1Char('/') ||
-                              path[n] == QLatin1Char('\\');
+        const bool boundary = n == path.size() || text.endsWith(QLatin1Char('/')) || text.endsWith(QLatin1Char('\\')) ||
+                              path[n] == QLatin1Char('/') || path[n] == QLatin1Char('\\');
         if (boundary && (!best || n > best->second))
             best = std::make_pair(native, n);
     }
@@ -246,9 +207,15 @@ Resolved ResolvePath(const QString& path)
     if (const auto start = StartDirectoryPrefix(path)) {
         current = start->first;
         parts = SplitComponents(path.mid(start->second));
+    } else if (const std::optional<PathRoot> root = RootOfPath(path)) {
+        if (root->error != 0) {
+            r.error = root->error;
+            return r;
+        }
+        current = root->native;
+        parts = SplitComponents(path.mid(root->length));
     } else {
-        const CurrentDirectory cwd =
-            IsAbsolute(path) ? CurrentDirectory{QByteArrayLiteral("/")} : CurrentDirectoryNative();
+        const CurrentDirectory cwd = CurrentDirectoryNative();
         if (cwd.error != 0) {
             r.error = cwd.error;
             return r;
@@ -261,30 +228,27 @@ Resolved ResolvePath(const QString& path)
             r.error = ENOENT;
             return r;
         }
-        const QByteArray exact = EncodeName(parts[i]);
-        struct stat st {};
-        QByteArray candidate = Join(current, exact);
-        if (::stat(candidate.constData(), &st) != 0) {
-            if (errno != ENOENT) {
-                r.error = errno;
-                return r;
-            }
-            const std::optional<QByteArray> found = FindCaseBlind(current, parts[i]);
-            if (!found) {
+        const bool last = i + 1 == parts.size();
+        if (parts[i] == QLatin1String("."))
+            continue;  // the folder itself
+        Found found = LookUp(current, EncodeName(parts[i]));
+        if (found.error == ENOENT) {
+            const std::optional<QByteArray> stored = FindCaseBlind(current, parts[i]);
+            if (!stored) {
                 r.error = ENOENT;
                 return r;
             }
-            candidate = Join(current, *found);
-            if (::stat(candidate.constData(), &st) != 0) {
-                r.error = errno;
-                return r;
-            }
+            found = LookUp(current, *stored);
         }
-        if (i + 1 < parts.size() && !S_ISDIR(st.st_mode)) {
+        if (found.error != 0) {
+            r.error = found.error;
+            return r;
+        }
+        if (!last && !found.folder) {
             r.error = ENOTDIR;
             return r;
         }
-        current = candidate;
+        current = JoinNative(current, found.stored);
     }
     r.native = current;
     return r;
@@ -294,10 +258,10 @@ QString AbsoluteForMessage(const QString& path)
 {
     if (path.isEmpty())
         return path;
-    if (!IsAbsolute(path)) {
+    if (!RootOfPath(path)) {
         const CurrentDirectory cwd = CurrentDirectoryNative();
         if (cwd.error == 0)
-            return NormalizedForDisplay(DecodeName(cwd.native) + QLatin1Char('/') + path);
+            return NormalizedForDisplay(NativePathText(cwd.native) + QLatin1Char('/') + path);
     }
     return NormalizedForDisplay(path);  // a current directory that cannot be named adds nothing
 }
@@ -338,31 +302,10 @@ FileDescriptor OpenForReading(const QString& path)
     const Resolved r = ResolvePath(path);
     if (!r.ok())
         return fail(r.error);
-    // Only a regular file is opened: opening a device (a serial line, a tape)
-    // or a FIFO has effects of its own, so the kind is known before the open.
-    // The causes are those the open and its check gave before: a folder
-    // "is a directory", a socket cannot be opened ("no such device or
-    // address"), anything else is "invalid argument".
-    const auto refuseNonFile = [&](const struct stat& st) {
-        if (S_ISREG(st.st_mode))
-            return;
-        fail(S_ISDIR(st.st_mode) ? EISDIR : S_ISSOCK(st.st_mode) ? ENXIO : EINVAL);
-    };
-    struct stat before {};
-    if (::stat(r.native.constData(), &before) != 0)
-        return fail(errno);
-    refuseNonFile(before);
-    // Something swapped in between the two looks still opens without
-    // blocking, and is refused all the same.
-    FileDescriptor fd(::open(r.native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    int err = 0;
+    FileDescriptor fd = OpenRegularFile(r.native, &err);
     if (!fd)
-        return fail(errno);
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0)
-        return fail(errno);
-    refuseNonFile(st);
-    // Non-blocking was only for the open itself.
-    ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+        return fail(err);
     return fd;
 }
 
@@ -378,8 +321,9 @@ QByteArray CurrentDirectoryOrThrow()
 
 QString Lowered(const QByteArray& native)
 {
-    QString dir = DecodeName(native).toLower();
-    while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
+    QString dir = NativePathText(native).toLower();
+    while (dir.size() > qMax<qsizetype>(RootTextLength(dir), 1) &&
+           (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\'))))
         dir.chop(1);
     return dir;
 }
@@ -390,7 +334,7 @@ QString CurrentDirectoryLowered() { return Lowered(CurrentDirectoryOrThrow()); }
 
 QString RememberFolder(const QByteArray& native)
 {
-    const QString text = DecodeName(native);
+    const QString text = NativePathText(native);
     StartDirectories()[text] = native;
     return text;
 }
@@ -401,17 +345,16 @@ FolderListings::Folder& FolderListings::Read(const QByteArray& dir)
     if (found != folders_.end())
         return found->second;
     Folder& folder = folders_[dir];
-    DirectoryStream d(dir.constData());
+    DirectoryStream d(dir);
     if (!d) {
         folder.listing.error = d.Error();
         return folder;
     }
-    while (dirent* e = d.Next()) {
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        folder.listing.names.emplace_back(n);
-        folder.listing.types.push_back(e->d_type);
+    QByteArray name;
+    EntryType type;
+    while (d.Next(name, type)) {
+        folder.listing.names.push_back(name);
+        folder.listing.types.push_back(type);
     }
     return folder;
 }

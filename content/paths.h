@@ -68,7 +68,7 @@ QString SystemDescription(int err);
 FileDescriptor OpenForReading(const QString& path);
 
 // The start-up directory as the program keeps it: the current directory,
-// lower-cased, ending in "/" only at the root. Throws EFOpenError when the
+// lower-cased, ending in a separator only at the root ("/", "d:\"). Throws EFOpenError when the
 // current directory cannot be named (it was removed, or cannot be read).
 QString CurrentDirectoryLowered();
 
@@ -90,9 +90,9 @@ QString RememberFolder(const QByteArray& native);
 class FolderListings {
 public:
     struct Listing {
-        int error = 0;                     // errno of a folder that cannot be read
-        std::vector<QByteArray> names;     // without "." and ".."
-        std::vector<unsigned char> types;  // d_type of each name (DT_UNKNOWN when the system does not say)
+        int error = 0;                  // errno of a folder that cannot be read
+        std::vector<QByteArray> names;  // without "." and ".."
+        std::vector<EntryType> types;   // of each name, as the listing says
     };
 
     // The listing of dir (an absolute folder path), read on first use.

@@ -1,6 +1,7 @@
 #include "content/shell_tree_view.h"
 
 #include "base/errors.h"
+#include "content/file_system.h"
 #include "content/handles.h"
 #include "content/paths.h"
 
@@ -10,9 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <dirent.h>
 #include <string>
-#include <sys/stat.h>
 
 namespace tavelo {
 
@@ -203,8 +202,7 @@ void TShellTreeView::Reroot(const QString& text, bool always, bool keepOnFailure
         if (text.endsWith(QLatin1Char(':')))
             rootText_ += QLatin1Char('\\');
         const Resolved r = ResolvePath(rootText_);
-        struct stat st {};
-        if (r.ok() && ::stat(r.native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (r.ok() && StatusOf(r.native).type == EntryType::Folder) {
             const bool wasDesktop = desktop_;
             const QByteArray wasFolder = folder_;
             desktop_ = false;
@@ -236,32 +234,23 @@ bool TShellTreeView::Rebuild(bool keepOnFailure)
         Items.items_ = std::move(items);
         return true;
     }
-    const qsizetype slash = folder_.lastIndexOf('/');
-    QString self = DecodeName(slash >= 0 ? folder_.mid(slash + 1) : folder_);
-    items.push_back({self.isEmpty() ? QStringLiteral("/") : self});
+    const QString self = DecodeName(LastNativeName(folder_));
+    items.push_back({self.isEmpty() ? NativePathText(folder_) : self});
 
     BusyCursor busy;
     Pending pending;
-    DirectoryStream d(folder_.constData());
-    if (d) {
-        const int dfd = d.Fd();
-        while (dirent* e = d.Next()) {
-            const char* n = e->d_name;
-            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-                continue;
-            if (n[0] == '.' && !(objectTypes_ & otHidden))
-                continue;
-            bool folder = e->d_type == DT_DIR;
-            if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-                struct stat st {};
-                folder = ::fstatat(dfd, n, &st, 0) == 0 && S_ISDIR(st.st_mode);
-            }
-            if (folder ? !(objectTypes_ & otFolders) : !(objectTypes_ & otNonFolders))
-                continue;
-            std::string raw(n);
-            const QString name = DecodeName(raw.data(), static_cast<qsizetype>(raw.size()));
-            pending.Add(folder ? ApplyQuestionDigitRule(name) : ListedFileName(name), std::move(raw), folder);
-        }
+    DirectoryStream d(folder_);
+    QByteArray raw;
+    EntryType type;
+    while (d.Next(raw, type)) {
+        if (raw.startsWith('.') && !(objectTypes_ & otHidden))
+            continue;
+        const bool folder =
+            type == EntryType::Folder || ((type == EntryType::Unknown || type == EntryType::Link) && d.IsFolder(raw));
+        if (folder ? !(objectTypes_ & otFolders) : !(objectTypes_ & otNonFolders))
+            continue;
+        const QString name = DecodeName(raw);
+        pending.Add(folder ? ApplyQuestionDigitRule(name) : ListedFileName(name), raw.toStdString(), folder);
     }
     if (!d && keepOnFailure)
         return false;

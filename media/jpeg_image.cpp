@@ -1,6 +1,7 @@
 #include "media/jpeg_image.h"
 
 #include "base/errors.h"
+#include "content/file_system.h"
 #include "content/paths.h"
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -446,10 +445,10 @@ void TJPEGImage::LoadFromFile(const QString& path)
     const FileDescriptor fd = OpenForReading(path);
     Clear();
 
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || st.st_size < 0)
+    const qint64 fileSize = FileSize(fd);
+    if (fileSize < 0)
         throw EReadError(QStringLiteral("Stream read error"));
-    const auto size = static_cast<std::size_t>(st.st_size);
+    const auto size = static_cast<std::size_t>(fileSize);
     // The read stops at the end of the picture, or where what follows could
     // only be refused: padding after it is never read.
     const std::size_t wanted = std::min(size, kMaxReadBytes);
@@ -457,9 +456,7 @@ void TJPEGImage::LoadFromFile(const QString& path)
     JpegEnd end;
     std::size_t got = 0, kept = 0;
     while (got < wanted && kept == 0) {
-        const ssize_t n = ::read(fd.Get(), copy.get() + got, std::min(kReadPiece, wanted - got));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = ReadSome(fd, copy.get() + got, static_cast<qint64>(std::min(kReadPiece, wanted - got)));
         if (n <= 0)
             throw EReadError(QStringLiteral("Stream read error"));
         got += static_cast<std::size_t>(n);

@@ -1,34 +1,28 @@
 #include "media/plain_text.h"
 
 #include "base/errors.h"
+#include "content/file_system.h"
 #include "media/codepage.h"
 
 #include <QStringDecoder>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
 namespace tavelo {
 
-std::optional<QByteArray> ReadWholeFile(int fd, qsizetype piece, qsizetype maxBytes)
+std::optional<QByteArray> ReadWholeFile(const FileDescriptor& fd, qsizetype piece, qsizetype maxBytes)
 {
     QByteArray data;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > maxBytes)
+    const qint64 size = FileSize(fd);
+    if (size > maxBytes)
         return std::nullopt;
-    if (st.st_size > 0 && st.st_size < (qsizetype(1) << 31))
-        data.reserve(static_cast<qsizetype>(st.st_size));  // a hint only; the file may change
+    if (size > 0 && size < (qsizetype(1) << 31))
+        data.reserve(static_cast<qsizetype>(size));  // a hint only; the file may change
     piece = qMax<qsizetype>(piece, 1);
     for (;;) {
         const qsizetype old = data.size();
         data.resize(old + piece);
-        const ssize_t n = ::read(fd, data.data() + old, static_cast<size_t>(piece));
-        if (n < 0 && errno == EINTR) {
-            data.resize(old);
-            continue;
-        }
+        const qint64 n = ReadSome(fd, data.data() + old, piece);
         if (n < 0)
             throw EReadError(QStringLiteral("Stream read error"));  // never a text cut short
         data.resize(old + n);

@@ -2,6 +2,8 @@
 // The byte side of loading a text file: reading it whole, and turning plain
 // text bytes into the characters a view shows.
 
+#include "content/handles.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -49,7 +51,8 @@ ParagraphStats Paragraphs(const QString& text);
 bool WithinParagraphLimits(const ParagraphStats& p);
 
 // Returns nullopt when the file holds more than maxBytes.
-std::optional<QByteArray> ReadWholeFile(int fd, qsizetype piece = kReadPiece, qsizetype maxBytes = kMaxTextBytes);
+std::optional<QByteArray> ReadWholeFile(const FileDescriptor& fd, qsizetype piece = kReadPiece,
+                                        qsizetype maxBytes = kMaxTextBytes);
 
 // True when bytes are well-formed UTF-8 (no overlong forms, surrogates or
 // values past U+10FFFF).

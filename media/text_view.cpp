@@ -164,7 +164,7 @@ QByteArray ReadTextFile(const QString& path)
 {
     const FileDescriptor fd = OpenForReading(path);
     try {
-        std::optional<QByteArray> read = ReadWholeFile(fd.Get());
+        std::optional<QByteArray> read = ReadWholeFile(fd);
         if (!read)
             throw EOutOfResources(QStringLiteral("Failed to Load Stream"));
         return std::move(*read);

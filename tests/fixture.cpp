@@ -8,8 +8,6 @@
 #include <QImageWriter>
 
 #include <stdexcept>
-#include <unistd.h>
-#include <vector>
 
 namespace tavelo::test {
 
@@ -21,7 +19,7 @@ Disc::Disc()
 
 Disc::~Disc()
 {
-    if (entered_ && ::chdir(oldCwd_.constData()) != 0) {
+    if (entered_ && !QDir::setCurrent(oldCwd_)) {
         // Nothing sensible to do in a destructor; the next test sets its own.
     }
 }
@@ -59,12 +57,10 @@ void Disc::WriteJpeg(const QString& rel, int w, int h, unsigned rgb, bool grey) 
 void Disc::Enter()
 {
     if (!entered_) {
-        std::vector<char> buf(4096);
-        if (::getcwd(buf.data(), buf.size()))
-            oldCwd_ = QByteArray(buf.data());
+        oldCwd_ = QDir::currentPath();
         entered_ = true;
     }
-    if (::chdir(QFile::encodeName(Root()).constData()) != 0)
+    if (!QDir::setCurrent(Root()))
         throw std::runtime_error("chdir failed");
 }
 

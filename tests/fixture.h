@@ -21,12 +21,12 @@ public:
     void Write(const QString& rel, const QByteArray& bytes) const;  // makes parent folders
     // A baseline JPEG of w x h in one colour (QImageWriter), or grey when grey.
     void WriteJpeg(const QString& rel, int w, int h, unsigned rgb = 0x336699, bool grey = false) const;
-    // chdir into the disc until the object dies (restores the old directory).
+    // Makes the disc the current folder until the object dies (restores the old one).
     void Enter();
 
 private:
     QTemporaryDir dir_;
-    QByteArray oldCwd_;
+    QString oldCwd_;
     bool entered_ = false;
 };
 

@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace tavelo;
 
 namespace {
@@ -129,51 +126,4 @@ TEST(Lister, ReadRootReadsTheSameTextAgainAndAFailureKeepsTheListing)
     }
     EXPECT_EQ(v.Root(), disc.Root() + QStringLiteral("\\sound\\"));
     EXPECT_EQ(Names(v), (QStringList{"a", "b"})) << "not read again";
-}
-
-TEST(Lister, DesktopStartAndColonRuleAndQuestionDigit)
-{
-    test::Disc disc;
-    disc.Write(QStringLiteral("q/?7.jpg"), "");
-    disc.Write(QStringLiteral("q/?a.jpg"), "");
-    disc.Write(QStringLiteral("q/?.jpg"), "");
-    TShellTreeView v(otNonFolders);
-    EXPECT_EQ(v.Root(), QStringLiteral("rfDesktop"));
-    EXPECT_EQ(v.Items.Count(), 1);
-    v.SetRoot(disc.Root() + QStringLiteral("/q/"));
-    EXPECT_EQ(Names(v), (QStringList{"7", "?", "?a"}));
-    try {
-        v.SetRoot(QStringLiteral("e:"));
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Error setting path: \"e:\\\""));
-    }
-}
-
-TEST(Lister, AFolderThatCannotBeReadIsAPathError)
-{
-    test::Disc disc;
-    disc.Write(QStringLiteral("ok/a.jpg"), "");
-    disc.Write(QStringLiteral("locked/b.jpg"), "");
-    ASSERT_EQ(::chmod(QFile::encodeName(disc.Root()).constData(), 0755), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(disc.Path(QStringLiteral("locked"))).constData(), 0311), 0);
-    // Root reads every folder; the check runs as nobody.
-    const uid_t uid = ::geteuid();
-    if (uid == 0) {
-        ASSERT_EQ(::seteuid(65534), 0);
-    }
-    TShellTreeView v(otNonFolders);
-    v.SetRoot(disc.Root() + QStringLiteral("/ok/"));
-    const QString locked = disc.Root() + QStringLiteral("/locked/");
-    QString message;
-    try {
-        v.SetRoot(locked);
-    } catch (const Exception& e) {
-        message = e.Message();
-    }
-    if (uid == 0) {
-        ASSERT_EQ(::seteuid(0), 0);
-    }
-    EXPECT_EQ(message, QStringLiteral("Error setting path: \"%1\"").arg(locked));
-    EXPECT_EQ(Names(v), QStringList{"a"});
 }

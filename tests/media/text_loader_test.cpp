@@ -94,20 +94,18 @@ TEST_F(TextLoad, PieceBoundariesDoNotSplitOrLoseAnything)
         bytes += QByteArray(line).fill('y') + end;
     disc.Write("big.txt", bytes);
     for (qsizetype piece : {qsizetype(1), qsizetype(7), kReadPiece}) {
-        const int fd = ::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY);
-        ASSERT_GE(fd, 0);
+        const FileDescriptor fd(::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY));
+        ASSERT_TRUE(fd);
         EXPECT_EQ(ReadWholeFile(fd, piece), std::optional<QByteArray>(bytes)) << piece;
-        ::close(fd);
     }
     // A text past the size limit is refused, not cut short.
-    const int fd = ::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY);
-    ASSERT_GE(fd, 0);
+    const FileDescriptor fd(::open(disc.Path("big.txt").toLocal8Bit().constData(), O_RDONLY));
+    ASSERT_TRUE(fd);
     EXPECT_EQ(ReadWholeFile(fd, kReadPiece, bytes.size() - 1), std::nullopt);
-    ::close(fd);
     // A read that fails is an error, never a shorter text.
     const FileDescriptor folder(::open(QFile::encodeName(disc.Root()).constData(), O_RDONLY | O_DIRECTORY));
     ASSERT_TRUE(folder);
-    EXPECT_THROW(ReadWholeFile(folder.Get()), EReadError);
+    EXPECT_THROW(ReadWholeFile(folder), EReadError);
     const QStringList lines = Load(bytes);
     ASSERT_EQ(lines.size(), 7);
     EXPECT_EQ(lines[1], QString::fromLatin1(line));

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Runs a Windows test program under Wine: wine-run.sh PREFIX WINEPREFIX PROGRAM [ARGS...]
+# PREFIX is the Windows toolchain's (its bin/ holds Qt's and the compiler's
+# DLLs); WINEPREFIX is made on first use. Drive Q: is an empty folder for
+# the run.
+set -eu
+prefix=$1 wineprefix=$2
+shift 2
+export WINEPREFIX="$wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  # The very first start now and then fails to load kernel32; once more does it.
+  wine wineboot -i >/dev/null 2>&1 || wine wineboot -i >/dev/null 2>&1
+fi
+WINEPATH="$(winepath -w "$prefix/bin")"
+QT_PLUGIN_PATH="$(winepath -w "$prefix/plugins")"
+export WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM=offscreen
+# An empty folder as drive Q:, for the tests that start at a drive's root.
+drive=$(mktemp -d)
+ln -sfn "$drive" "$WINEPREFIX/dosdevices/q:"
+export TAVELO_TEST_DRIVE=Q:
+status=0
+wine "$@" || status=$?
+rm -f "$WINEPREFIX/dosdevices/q:"
+rm -rf "$drive"
+exit $status
