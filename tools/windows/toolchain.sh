@@ -6,7 +6,8 @@
 #     offscreen platform plugins and the windowsvista style;
 #   - libjpeg-turbo: libjpeg-62.dll.
 # The MinGW runtime DLLs (libstdc++, libgcc_s, winpthread) are copied beside
-# them, so <prefix>/bin holds everything a program needs at run time.
+# them, so <prefix>/bin holds every DLL a program needs (plugins are under
+# <prefix>/plugins).
 #
 # Usage: tools/windows/toolchain.sh [--print-prefix | --check]
 #   (none)          build unless already cached; print the prefix.
@@ -172,39 +173,43 @@ build() {
   fi
 }
 
-have_deb_src() {
-  apt-get indextargets --no-release-info --format '$(CREATED_BY) $(RELEASE)' | grep -qx "Sources $1"
-}
-repo_uri() {
-  apt-get indextargets --no-release-info --format '$(CREATED_BY) $(RELEASE) $(REPO_URI)' |
-    awk -v r="$1" '$1 == "Packages" && $2 == r { print $3; exit }'
-}
 sudo_() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-fetch_sources() {
-  local suites=() suite uri list=/etc/apt/sources.list.d/tavelo-deb-src.sources
+# Adds deb-src entries for the suites that have none, from the same mirror
+# as their binary packages.
+add_deb_src() {
+  local targets suite uri entries="" list=/etc/apt/sources.list.d/tavelo-deb-src.sources
+  # Whatever apt's sources are written in (one-line or deb822), it lists them.
+  targets="$(apt-get indextargets --no-release-info --format '$(CREATED_BY) $(RELEASE) $(REPO_URI)')"
   for suite in bookworm bookworm-security; do
-    have_deb_src "$suite" || suites+=("$suite")
-  done
-  if ((${#suites[@]})); then
-    echo "adding deb-src for ${suites[*]} in $list"
-    for suite in "${suites[@]}"; do
-      uri="$(repo_uri "$suite")"
+    if ! awk -v r="$suite" '$1 == "Sources" && $2 == r { found = 1 } END { exit !found }' <<<"$targets"; then
+      uri="$(awk -v r="$suite" '$1 == "Packages" && $2 == r { print $3; exit }' <<<"$targets")"
       if [ -z "$uri" ]; then
         case "$suite" in
           *-security) uri=http://deb.debian.org/debian-security/ ;;
           *) uri=http://deb.debian.org/debian/ ;;
         esac
       fi
-      printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\n' "$uri" "$suite"
-      [ -f /usr/share/keyrings/debian-archive-keyring.gpg ] &&
-        echo "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"
-      echo
-    done | sudo_ tee -a "$list"
-  fi
-  if ((${#suites[@]})) || ! apt-cache showsrc qt6-base libjpeg-turbo | grep -q "^Version: $QT_VERSION\$"; then
+      entries+="Types: deb-src"$'\n'"URIs: $uri"$'\n'"Suites: $suite"$'\n'"Components: main"$'\n'
+      if [ -f /usr/share/keyrings/debian-archive-keyring.gpg ]; then
+        entries+="Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"$'\n'
+      fi
+      entries+=$'\n'
+    fi
+  done
+  [ -n "$entries" ] || return 0
+  echo "adding to $list:"
+  printf '%s' "$entries" | sudo_ tee -a "$list"
+  added=1
+}
+
+fetch_sources() {
+  local added=0 listed
+  add_deb_src
+  listed="$(apt-cache showsrc qt6-base libjpeg-turbo 2>/dev/null || true)"
+  if ((added)) || ! grep -qx "Version: $QT_VERSION" <<<"$listed" || ! grep -qx "Version: $JPEG_VERSION" <<<"$listed"; then
     sudo_ apt-get update
   fi
   cd "$WORK/src"
