@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, every Debian 12 package Tavelo needs to build, run
 # and test; packages already present are left alone.
+#
+#   --windows  also the Windows cross toolchain's packages (MinGW-w64, nasm,
+#              Wine, ...). They weigh several hundred MB, so the Linux-only
+#              path does not pay for them.
 set -euo pipefail
 
 PACKAGES=(
@@ -11,6 +15,19 @@ PACKAGES=(
   xvfb xdotool imagemagick x11-utils openbox procps file python3 strace x11-xkb-utils
   xorriso patchelf debootstrap fontconfig qt6-base-dev-tools dex desktop-file-utils
 )
+
+# tools/windows/toolchain.sh builds Qt and libjpeg-turbo from Debian's sources
+# (dpkg-dev for apt-get source); Wine runs the Windows tests.
+WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix nasm dpkg-dev cmake ninja-build wine wine64
+)
+
+for arg in "$@"; do
+  case "$arg" in
+    --windows) PACKAGES+=("${WINDOWS_PACKAGES[@]}") ;;
+    *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do
