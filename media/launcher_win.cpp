@@ -4,6 +4,8 @@
 
 #include "media/launcher_system.h"
 
+#include "content/file_system.h"
+
 #include "base/errors.h"
 #include "content/paths.h"
 
@@ -23,10 +25,11 @@ namespace tavelo {
 
 namespace {
 
-// The resolver's native paths are UTF-8 with "/" separators.
+// The resolver's native paths carry every UTF-16 unit of the name, paired
+// or not; the shell gets them as they are, with "\" separators.
 std::wstring Wide(const QByteArray& native)
 {
-    QString path = QString::fromUtf8(native);
+    QString path = QtPathOf(native);
     path.replace(QLatin1Char('/'), QLatin1Char('\\'));
     return path.toStdWString();
 }
@@ -53,7 +56,7 @@ qsizetype LastSeparator(const QByteArray& native)
     return std::max(native.lastIndexOf('/'), native.lastIndexOf('\\'));
 }
 
-QString FileName(const QByteArray& native) { return QString::fromUtf8(native.mid(LastSeparator(native) + 1)); }
+QString FileName(const QByteArray& native) { return QtPathOf(native.mid(LastSeparator(native) + 1)); }
 
 // The file's extension with its dot; empty when its name has none.
 QString Extension(const QByteArray& native)

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a Windows test program under Wine: wine-run.sh PREFIX WINEPREFIX PROGRAM [ARGS...]
 # PREFIX is the Windows toolchain's (its bin/ holds Qt's and the compiler's
-# DLLs); WINEPREFIX is made on first use.
+# DLLs); WINEPREFIX is made on first use. Drive Q: is an empty folder for
+# the run.
 set -eu
 prefix=$1 wineprefix=$2
 shift 2
@@ -14,4 +15,12 @@ fi
 WINEPATH="$(winepath -w "$prefix/bin")"
 QT_PLUGIN_PATH="$(winepath -w "$prefix/plugins")"
 export WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM=offscreen
-exec wine "$@"
+# An empty folder as drive Q:, for the tests that start at a drive's root.
+drive=$(mktemp -d)
+ln -sfn "$drive" "$WINEPREFIX/dosdevices/q:"
+export TAVELO_TEST_DRIVE=Q:
+status=0
+wine "$@" || status=$?
+rm -f "$WINEPREFIX/dosdevices/q:"
+rm -rf "$drive"
+exit $status
