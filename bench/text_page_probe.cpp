@@ -23,6 +23,7 @@
 #include "base/error_report.h"
 #include "bench/text_corpus.h"
 #include "media/plain_text.h"
+#include "media/rtf_reader.h"
 #include "menu/form1_inside.h"
 
 #include <QApplication>
@@ -247,10 +248,29 @@ int main(int argc, char** argv)
         tavelo::InstallErrorReport(nullptr);
     }
     const long peak = StatusKb("VmHWM:");
-    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld kept_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak,
-                kept, static_cast<long long>(bytes));
+    char counts[256] = "";
+    if (!bare) {
+        // What the limits count in the text, whether or not they take it.
+        QFile f(disc.path() + QStringLiteral("/help/help.txt"));
+        f.open(QIODevice::ReadOnly);
+        const QByteArray content = f.readAll();
+        const tavelo::ParagraphStats s =
+            tavelo::LooksLikeRtf(content)
+                ? tavelo::ParseRtf(content, [](const tavelo::ParagraphStats&) { return true; })->Stats()
+                : tavelo::Paragraphs(*tavelo::DecodePlainText(content));
+        std::snprintf(counts, sizeof counts,
+                      " work=%lld chars=%lld paragraphs=%lld formats=%lld scripts=%lld directions=%lld fallbacks=%lld "
+                      "tabs=%lld marks=%lld",
+                      static_cast<long long>(tavelo::LayoutWork(s)), static_cast<long long>(s.chars),
+                      static_cast<long long>(s.count), static_cast<long long>(s.runs),
+                      static_cast<long long>(s.shaping.scriptRuns), static_cast<long long>(s.shaping.directionChanges),
+                      static_cast<long long>(s.shaping.fallbackChars), static_cast<long long>(s.shaping.tabs),
+                      static_cast<long long>(s.shaping.marks));
+    }
+    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld kept_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak, kept,
+                static_cast<long long>(bytes));
     if (holdMs >= 0)
         std::printf(" hold_ms=%lld", static_cast<long long>(holdMs));
-    std::printf("\n");
+    std::printf("%s\n", counts);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
@@ -23,17 +24,48 @@ inline constexpr qsizetype kMaxTextBytes = qsizetype(8) * 1024 * 1024;
 // A view lays a text out, to its end, as soon as the user jumps there, and a
 // text whose first screen holds its longest paragraphs is laid out before it
 // first paints. Either must take well under a second, so a text may carry at
-// most this much layout work: one unit per character, and kParagraphWork for
-// each paragraph and each run of text in one format, which cost a
-// view about as much as that many characters each. Measured here: about
-// 0.2 microseconds per unit, to fill a view and lay all of it out.
+// most this much layout work (LayoutWork): one unit per character, and the
+// weights below for what costs a view more than characters. Measured here:
+// about 0.2 microseconds per unit, to fill a view and lay all of it out.
 inline constexpr qsizetype kMaxTextWork = 3'000'000;
+// Each paragraph, and each run of text in one format (RTF).
 inline constexpr qsizetype kParagraphWork = 24;
+// Text is shaped a run of one script and one direction at a time.
+inline constexpr qsizetype kScriptRunWork = 12;
+inline constexpr qsizetype kDirectionWork = 12;
+// A character the usual faces lack has a face looked up for it.
+inline constexpr qsizetype kFallbackWork = 3;
+inline constexpr qsizetype kTabWork = 10;
+inline constexpr qsizetype kMarkWork = 2;
 
 // A paragraph is laid out whole before its first line can be painted, and a
 // long one costs more per character: twice as much at 128 K characters as up
 // to 32 K. Ordinary paragraphs are far shorter.
 inline constexpr qsizetype kMaxParagraphChars = 32 * 1024;
+
+// What shaping a text's characters asks beyond their number.
+struct ShapingStats {
+    qsizetype scriptRuns = 0;        // script changes within paragraphs
+    qsizetype directionChanges = 0;  // changes of a strong direction, and direction controls
+    qsizetype fallbackChars = 0;     // outside the scripts the usual faces hold
+    qsizetype tabs = 0;
+    qsizetype marks = 0;  // combining marks, vowel signs among them
+    bool operator==(const ShapingStats&) const = default;
+};
+
+// Counts ShapingStats over a text given a piece at a time, in one pass.
+class ShapingCounter {
+public:
+    void Add(QStringView text);
+    void EndParagraph() { script_ = direction_ = kNone; }
+    const ShapingStats& Stats() const { return stats_; }
+
+private:
+    static constexpr int kNone = -1;
+    ShapingStats stats_;
+    int script_ = kNone;     // of the paragraph's last character that has one
+    int direction_ = kNone;  // likewise: 0 left to right, 1 right to left
+};
 
 // What a text asks of a view.
 struct ParagraphStats {
@@ -41,10 +73,13 @@ struct ParagraphStats {
     qsizetype longest = 0;  // characters
     qsizetype chars = 0;    // in all
     qsizetype runs = 0;     // stretches of text in one format within a paragraph (RTF)
+    ShapingStats shaping;
 };
 // Paragraphs of decoded plain text: "\n" separates them, and so do the
 // paragraph and frame separators a view breaks at (U+2029, U+FDD0, U+FDD1).
 ParagraphStats Paragraphs(const QString& text);
+// The layout work of a text, in the units of kMaxTextWork.
+qsizetype LayoutWork(const ParagraphStats& p);
 // True when a view can show the text in time.
 bool WithinParagraphLimits(const ParagraphStats& p);
 

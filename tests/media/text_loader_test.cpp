@@ -246,6 +246,71 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
               QStringList{"shown"});
 }
 
+// The same text as an RTF document: a paragraph per line, \tab and \u for
+// what is not plain ASCII.
+QByteArray AsRtf(const QString& text)
+{
+    QByteArray rtf = "{\\rtf1 ";
+    for (const QChar c : text) {
+        if (c == u'\n')
+            rtf += "\\par ";
+        else if (c == u'\t')
+            rtf += "\\tab ";
+        else if (c.unicode() < 0x80)
+            rtf += char(c.unicode());
+        else
+            rtf += "\\u" + QByteArray::number(qint16(c.unicode())) + "?";
+    }
+    return rtf + "}";
+}
+
+bool Shown(const QByteArray& bytes)
+{
+    try {
+        (void)TextToShow(TRichEditSettings{}, bytes);
+        return true;
+    } catch (const EOutOfResources&) {
+        return false;
+    }
+}
+
+// What costs a view more than its characters counts against the layout-work
+// budget, in plain text and RTF alike: lines of 52 characters, each case just
+// under the budget and one line over it.
+TEST(TextLimits, ShapingCostsCountAgainstTheBudget)
+{
+    struct Case {
+        const char* what;
+        QString piece;        // repeated to 52 UTF-16 units
+        qsizetype extraWork;  // what a line costs beyond its characters and paragraph
+    };
+    const Case cases[] = {
+        {"prose", QStringLiteral("sing"), 0},
+        {"tabs", QStringLiteral("a\t"), 26 * kTabWork},
+        {"combining marks", QStringLiteral("a\u0301"), 26 * kMarkWork},
+        {"script changes", QStringLiteral("aБ"), 51 * kScriptRunWork},
+        {"direction controls", QStringLiteral("a\u202Eb\u202C"), 26 * kDirectionWork},
+        {"Latin and Hebrew", QStringLiteral("aש"), 51 * (kScriptRunWork + kDirectionWork)},
+        {"CJK", QStringLiteral("中"), 52 * kFallbackWork},
+        {"Arabic", QStringLiteral("ع "), 26 * kFallbackWork},
+        {"emoji", QStringLiteral("\U0001F3B5"), 26 * kFallbackWork},
+    };
+    for (const Case& c : cases) {
+        const QString line = c.piece.repeated(52 / c.piece.size());
+        ASSERT_EQ(line.size(), 52) << c.what;
+        // Plain: N lines and their line ends, N + 1 paragraphs. RTF: the last
+        // \par opens none, and each paragraph is a run of its own.
+        const qsizetype plainLines = (kMaxTextWork - kParagraphWork) / (53 + kParagraphWork + c.extraWork);
+        const qsizetype rtfLines = kMaxTextWork / (52 + 2 * kParagraphWork + c.extraWork);
+        const QString under = (line + u'\n').repeated(plainLines);
+        EXPECT_TRUE(Shown(under.toUtf8())) << c.what;
+        EXPECT_FALSE(Shown((under + line + u'\n').toUtf8())) << c.what;
+        const QString rtfUnder = (line + u'\n').repeated(rtfLines);
+        EXPECT_TRUE(Shown(AsRtf(rtfUnder))) << c.what;
+        EXPECT_FALSE(Shown(AsRtf(rtfUnder + line + u'\n'))) << c.what;
+    }
+}
+
 TEST_F(TextLoad, EmptyFileEmptiesTheView)
 {
     Load("something");
