@@ -217,10 +217,10 @@ inline std::optional<QString> FeaturePiece(std::string_view kind)
     return std::nullopt;
 }
 
-inline QByteArray RepeatedLines(const QString& piece, qsizetype bytes)
+inline QByteArray RepeatedLines(const QString& piece, qsizetype bytes, qsizetype length = 52)
 {
     QString line;
-    while (line.size() < 52)
+    while (line.size() < length)
         line += piece;
     const QByteArray l = (line + u'\n').toUtf8();
     return l.repeated(qMax<qsizetype>(1, bytes / l.size()));
@@ -231,8 +231,10 @@ inline QByteArray RepeatedLines(const QString& piece, qsizetype bytes)
 // of 14 letters), "long" (paragraphs of 32,700, just under the longest the
 // program takes), "breaks" (nothing but line breaks) and "oneline" (words
 // and no line break), the feature texts of FeaturePiece ("mixed", "bidi",
-// "tabs", "marks", "emoji" and variants) and the prose of ScriptProse
-// ("latin", "cyrillic", "greek", "hebrew", "arabic", "devanagari", "cjk").
+// "tabs", "marks", "emoji" and variants; "long" before the name for
+// paragraphs of 32,700 characters), "rtfruns" and "longrtfruns" (a format
+// change at every other character) and the prose of ScriptProse ("latin",
+// "cyrillic", "greek", "hebrew", "arabic", "devanagari", "cjk").
 // Nullopt for any other kind.
 inline std::optional<QByteArray> HelpText(std::string_view kind, qsizetype bytes, QString* rtfShown = nullptr)
 {
@@ -262,6 +264,15 @@ inline std::optional<QByteArray> HelpText(std::string_view kind, qsizetype bytes
         return QByteArray("word ").repeated(bytes / 5);
     if (const std::optional<QString> piece = FeaturePiece(kind))
         return RepeatedLines(*piece, bytes);
+    if (kind == "rtfruns" || kind == "longrtfruns") {  // a format change at every other character
+        const int pairs = kind == "rtfruns" ? 26 : 32700 / 2;
+        const QByteArray paragraph = QByteArray("{\\b a}b").repeated(pairs) + "\\par\r\n";
+        return "{\\rtf1 " + paragraph.repeated(qMax<qsizetype>(1, bytes / paragraph.size())) + "}";
+    }
+    // The same in paragraphs of about 32,700 characters, just under the longest taken.
+    if (kind.starts_with("long"))
+        if (const std::optional<QString> piece = FeaturePiece(kind.substr(4)))
+            return RepeatedLines(*piece, bytes, 32700 - piece->size());
     return ScriptProse(kind, bytes);
 }
 

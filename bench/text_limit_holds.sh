@@ -4,7 +4,8 @@
 # at once (see text_page_probe). The kinds: ordinary lines, 14-letter lines,
 # 32,700-letter paragraphs, empty lines and formatted RTF; the layout features
 # (a script change at every character, direction changes, bidirectional
-# isolates, tabs, combining marks, emoji); and prose in the scripts lyrics are
+# isolates, tabs, combining marks, emoji, format changes), in lines of 52
+# characters and in paragraphs of 32,700; and prose in the scripts lyrics are
 # written in. RUNS runs each, one process per run: the least is the quiet
 # figure on a busy machine, the most says how busy it was.
 #
@@ -17,7 +18,9 @@ probe="$BUILD_DIR/text_page_probe"
 if [ -n "${DISPLAY:-}" ]; then run() { "$probe" "$@"; }; else run() { xvfb-run -a -s "-screen 0 1024x768x24" "$probe" "$@"; }; fi
 kinds=("$@")
 if ((${#kinds[@]} == 0)); then
-    kinds=(plain short long breaks rtf mixed bidi isolates tabs alltabs marks stacks emoji emojizwj
+    kinds=(plain short long breaks rtf rtfruns longrtfruns
+        mixed scripts rtl bidi isolates tabs alltabs marks stacks emoji emojizwj
+        longmixed longscripts longisolates longtabs longmarks longemoji
         latin cyrillic greek hebrew arabic devanagari cjk)
 fi
 

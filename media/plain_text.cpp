@@ -113,14 +113,15 @@ void ShapingCounter::Add(QStringView text)
 {
     const char16_t* s = text.utf16();
     const qsizetype n = text.size();
+    paragraphChars_ += n;
     const auto direction = [this](int d) {
         if (direction_ != d && direction_ != kNone)
-            ++stats_.directionChanges;
+            Run(stats_.directionChanges, kDirectionWork);
         direction_ = d;
     };
     const auto script = [this](int sc) {
         if (script_ != sc && script_ != kNone)
-            ++stats_.scriptRuns;
+            Run(stats_.scriptRuns, kScriptRunWork);
         script_ = sc;
     };
     for (qsizetype i = 0; i < n; ++i) {
@@ -130,7 +131,7 @@ void ShapingCounter::Add(QStringView text)
                 direction(0);
                 script(QChar::Script_Latin);
             } else if (c == u'\t') {
-                ++stats_.tabs;
+                Run(stats_.tabs, kTabWork);
             }
             continue;
         }
@@ -154,7 +155,7 @@ void ShapingCounter::Add(QStringView text)
         case QChar::DirLRI:
         case QChar::DirRLI:
         case QChar::DirFSI:
-        case QChar::DirPDI: ++stats_.directionChanges; break;
+        case QChar::DirPDI: Run(stats_.directionChanges, kDirectionWork); break;
         default: break;
         }
         // Common and inherited characters (spaces, digits, marks) join the run they are in.
@@ -163,6 +164,20 @@ void ShapingCounter::Add(QStringView text)
         if (NeedsFallback(c))
             ++stats_.fallbackChars;
     }
+}
+
+void ShapingCounter::EndParagraph()
+{
+    stats_ = Stats();
+    script_ = direction_ = kNone;
+    paragraphChars_ = paragraphRunWork_ = 0;
+}
+
+ShapingStats ShapingCounter::Stats() const
+{
+    ShapingStats s = stats_;
+    s.longParagraphWork += paragraphRunWork_ * paragraphChars_ / kLongParagraphChars;
+    return s;
 }
 
 ParagraphStats Paragraphs(const QString& text)
@@ -195,7 +210,7 @@ qsizetype LayoutWork(const ParagraphStats& p)
     const ShapingStats& s = p.shaping;
     return p.chars + (p.count + p.runs) * kParagraphWork + s.scriptRuns * kScriptRunWork +
            s.directionChanges * kDirectionWork + s.fallbackChars * kFallbackWork + s.tabs * kTabWork +
-           s.marks * kMarkWork;
+           s.marks * kMarkWork + s.longParagraphWork;
 }
 
 bool WithinParagraphLimits(const ParagraphStats& p)

@@ -43,13 +43,19 @@ inline constexpr qsizetype kMarkWork = 2;
 // to 32 K. Ordinary paragraphs are far shorter.
 inline constexpr qsizetype kMaxParagraphChars = 32 * 1024;
 
+// A long paragraph is laid out as a whole, and each run in it costs more the
+// longer the paragraph: the runs, direction changes, tabs and format runs of
+// a paragraph count again for every this many characters it holds.
+inline constexpr qsizetype kLongParagraphChars = 16'000;
+
 // What shaping a text's characters asks beyond their number.
 struct ShapingStats {
     qsizetype scriptRuns = 0;        // script changes within paragraphs
     qsizetype directionChanges = 0;  // changes of a strong direction, and direction controls
     qsizetype fallbackChars = 0;     // outside the scripts the usual faces hold
     qsizetype tabs = 0;
-    qsizetype marks = 0;  // combining marks, vowel signs among them
+    qsizetype marks = 0;              // combining marks, vowel signs among them
+    qsizetype longParagraphWork = 0;  // what long paragraphs add (kLongParagraphChars)
     bool operator==(const ShapingStats&) const = default;
 };
 
@@ -57,14 +63,24 @@ struct ShapingStats {
 class ShapingCounter {
 public:
     void Add(QStringView text);
-    void EndParagraph() { script_ = direction_ = kNone; }
-    const ShapingStats& Stats() const { return stats_; }
+    // What follows is in another format (RTF), and shaped as a run of its own.
+    void NewFormat() { paragraphRunWork_ += kParagraphWork; }
+    void EndParagraph();
+    // With the paragraph still open.
+    ShapingStats Stats() const;
 
 private:
     static constexpr int kNone = -1;
+    void Run(qsizetype& count, qsizetype work)
+    {
+        ++count;
+        paragraphRunWork_ += work;
+    }
     ShapingStats stats_;
     int script_ = kNone;     // of the paragraph's last character that has one
     int direction_ = kNone;  // likewise: 0 left to right, 1 right to left
+    qsizetype paragraphChars_ = 0;
+    qsizetype paragraphRunWork_ = 0;  // what the paragraph's runs, direction changes and tabs weigh
 };
 
 // What a text asks of a view.

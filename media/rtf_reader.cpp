@@ -241,10 +241,13 @@ public:
     void Add(const QString& text, const QTextCharFormat& format)
     {
         OpenPendingParagraph();
-        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() && runs_.back().format == format)
+        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() &&
+            runs_.back().format == format) {
             runs_.back().length += text.size();
-        else
+        } else {
             runs_.push_back({text_.size(), text.size(), format});
+            shaping_.NewFormat();
+        }
         text_ += text;
         shaping_.Add(text);
         paragraphChars_ += text.size();
