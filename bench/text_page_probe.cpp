@@ -260,11 +260,12 @@ int main(int argc, char** argv)
                 : tavelo::Paragraphs(*tavelo::DecodePlainText(content));
         std::snprintf(counts, sizeof counts,
                       " work=%lld chars=%lld paragraphs=%lld formats=%lld scripts=%lld directions=%lld fallbacks=%lld "
-                      "tabs=%lld marks=%lld",
+                      "rtl=%lld tabs=%lld marks=%lld",
                       static_cast<long long>(tavelo::LayoutWork(s)), static_cast<long long>(s.chars),
                       static_cast<long long>(s.count), static_cast<long long>(s.runs),
                       static_cast<long long>(s.shaping.scriptRuns), static_cast<long long>(s.shaping.directionChanges),
-                      static_cast<long long>(s.shaping.fallbackChars), static_cast<long long>(s.shaping.tabs),
+                      static_cast<long long>(s.shaping.fallbackChars),
+                      static_cast<long long>(s.shaping.rightToLeftChars), static_cast<long long>(s.shaping.tabs),
                       static_cast<long long>(s.shaping.marks));
     }
     std::printf("ms=%lld idle_kb=%ld peak_kb=%ld kept_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak, kept,

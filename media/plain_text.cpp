@@ -146,7 +146,10 @@ void ShapingCounter::Add(QStringView text)
         switch (QChar::direction(c)) {
         case QChar::DirL: direction(0); break;
         case QChar::DirR:
-        case QChar::DirAL: direction(1); break;
+        case QChar::DirAL:
+            ++stats_.rightToLeftChars;
+            direction(1);
+            break;
         case QChar::DirLRE:
         case QChar::DirLRO:
         case QChar::DirRLE:
@@ -209,8 +212,8 @@ qsizetype LayoutWork(const ParagraphStats& p)
 {
     const ShapingStats& s = p.shaping;
     return p.chars + (p.count + p.runs) * kParagraphWork + s.scriptRuns * kScriptRunWork +
-           s.directionChanges * kDirectionWork + s.fallbackChars * kFallbackWork + s.tabs * kTabWork +
-           s.marks * kMarkWork + s.longParagraphWork;
+           s.directionChanges * kDirectionWork + s.rightToLeftChars * kRightToLeftWork +
+           s.fallbackChars * kFallbackWork + s.tabs * kTabWork + s.marks * kMarkWork + s.longParagraphWork;
 }
 
 bool WithinParagraphLimits(const ParagraphStats& p)

@@ -293,9 +293,9 @@ TEST(TextLimits, ShapingCostsCountAgainstTheBudget)
         {"combining marks", QStringLiteral("a\u0301"), 52, 0, 26 * kMarkWork},
         {"script changes", QStringLiteral("aБ"), 52, 51 * kScriptRunWork, 0},
         {"direction controls", QStringLiteral("a\u202Eb\u202C"), 52, 26 * kDirectionWork, 0},
-        {"Latin and Hebrew", QStringLiteral("aש"), 52, 51 * (kScriptRunWork + kDirectionWork), 0},
+        {"Latin and Hebrew", QStringLiteral("aש"), 52, 51 * (kScriptRunWork + kDirectionWork), 26 * kRightToLeftWork},
         {"CJK", QStringLiteral("中"), 52, 0, 52 * kFallbackWork},
-        {"Arabic", QStringLiteral("ع "), 52, 0, 26 * kFallbackWork},
+        {"Arabic", QStringLiteral("ع "), 52, 0, 26 * (kFallbackWork + kRightToLeftWork)},
         {"emoji", QStringLiteral("\U0001F3B5"), 52, 0, 26 * kFallbackWork},
     };
     for (const Case& c : cases) {
