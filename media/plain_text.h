@@ -68,7 +68,6 @@ struct ShapingStats {
     qsizetype tabs = 0;
     qsizetype marks = 0;              // combining marks, vowel signs among them
     qsizetype longParagraphWork = 0;  // what long paragraphs add (kLongParagraphChars)
-    bool operator==(const ShapingStats&) const = default;
 };
 
 // Counts ShapingStats over a text given a piece at a time, in one pass.
