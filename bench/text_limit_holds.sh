@@ -10,6 +10,9 @@
 # figure on a busy machine, the most says how busy it was.
 #
 #   BUILD_DIR=build-rel RUNS=5 bash bench/text_limit_holds.sh [KIND...]
+#
+# VIEW=group loads each text as the group text (the group page's wrapping
+# view) instead of the Help page.
 set -euo pipefail
 BUILD_DIR=${BUILD_DIR:-build-rel}
 RUNS=${RUNS:-5}
@@ -29,7 +32,7 @@ trap 'rm -f "$out"' EXIT
 echo "| largest taken | size | work | click -> painted | longest hold (least-most of $RUNS) |"
 echo "|---|---|---|---|---|"
 for kind in "${kinds[@]}"; do
-    for ((i = 0; i < RUNS; i++)); do run tavelo "$kind" max 2>/dev/null | grep -E '^(ms|error)' | tr '\n' ' '; echo; done >"$out"
+    for ((i = 0; i < RUNS; i++)); do run "${VIEW:-tavelo}" "$kind" max 2>/dev/null | grep -E '^(ms|error)' | tr '\n' ' '; echo; done >"$out"
     if grep -q '^error' "$out"; then echo "| $kind | refused |"; continue; fi
     vals() { sed -n "s/.*\b$1=\([0-9]*\).*/\1/p" "$out" | sort -n; }
     work=$(sed -n 's/.*\bwork=\([0-9]*\).*/\1/p' "$out" | head -1)
