@@ -196,6 +196,10 @@ inline std::optional<QString> FeaturePiece(std::string_view kind)
         return QStringLiteral("aБγש ع中ไ한ह ");
     if (kind == "scripts")  // a script change at every character, one direction, faces at hand
         return QStringLiteral("aБγ");
+    if (kind == "sparsescripts")  // a script change every 20th character
+        return QString(20, u'a') + QString(20, u'б');
+    if (kind == "rarescripts")  // every 128th
+        return QString(128, u'a') + QString(128, u'б');
     if (kind == "rtl")  // a direction change at every character, no controls
         return QStringLiteral("aש");
     if (kind == "bidi")  // a direction change at every character
@@ -233,7 +237,8 @@ inline QByteArray RepeatedLines(const QString& piece, qsizetype bytes, qsizetype
 // and no line break), the feature texts of FeaturePiece ("mixed", "bidi",
 // "tabs", "marks", "emoji" and variants; "long" before the name for
 // paragraphs of 32,700 characters), "rtfruns" and "longrtfruns" (a format
-// change at every other character) and the prose of ScriptProse ("latin",
+// change at every other character), "longsparsertfruns" (at every 40th)
+// and the prose of ScriptProse ("latin",
 // "cyrillic", "greek", "hebrew", "arabic", "devanagari", "cjk").
 // Nullopt for any other kind.
 inline std::optional<QByteArray> HelpText(std::string_view kind, qsizetype bytes, QString* rtfShown = nullptr)
@@ -264,9 +269,12 @@ inline std::optional<QByteArray> HelpText(std::string_view kind, qsizetype bytes
         return QByteArray("word ").repeated(bytes / 5);
     if (const std::optional<QString> piece = FeaturePiece(kind))
         return RepeatedLines(*piece, bytes);
-    if (kind == "rtfruns" || kind == "longrtfruns") {  // a format change at every other character
-        const int pairs = kind == "rtfruns" ? 26 : 32700 / 2;
-        const QByteArray paragraph = QByteArray("{\\b a}b").repeated(pairs) + "\\par\r\n";
+    // A format change at every other character, or at every 40th.
+    if (kind == "rtfruns" || kind == "longrtfruns" || kind == "longsparsertfruns") {
+        const bool sparse = kind == "longsparsertfruns";
+        const QByteArray piece = sparse ? "{\\b " + QByteArray(40, 'a') + "}" + QByteArray(40, 'b') : "{\\b a}b";
+        const qsizetype chars = sparse ? 80 : 2;
+        const QByteArray paragraph = piece.repeated((kind == "rtfruns" ? 52 : 32700) / chars) + "\\par\r\n";
         return "{\\rtf1 " + paragraph.repeated(qMax<qsizetype>(1, bytes / paragraph.size())) + "}";
     }
     // The same in paragraphs of about 32,700 characters, just under the longest taken.

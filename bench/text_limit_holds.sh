@@ -21,9 +21,9 @@ probe="$BUILD_DIR/text_page_probe"
 if [ -n "${DISPLAY:-}" ]; then run() { "$probe" "$@"; }; else run() { xvfb-run -a -s "-screen 0 1024x768x24" "$probe" "$@"; }; fi
 kinds=("$@")
 if ((${#kinds[@]} == 0)); then
-    kinds=(plain short long breaks rtf rtfruns longrtfruns
+    kinds=(plain short long breaks rtf rtfruns longrtfruns longsparsertfruns
         mixed scripts rtl bidi isolates tabs alltabs marks stacks emoji emojizwj
-        longmixed longscripts longisolates longtabs longmarks longemoji
+        longmixed longscripts longsparsescripts longrarescripts longisolates longtabs longmarks longemoji
         latin cyrillic greek hebrew arabic devanagari cjk)
 fi
 

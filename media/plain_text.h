@@ -53,11 +53,14 @@ inline constexpr qsizetype kMarkWork = 2;
 // to 32 K. Ordinary paragraphs are far shorter.
 inline constexpr qsizetype kMaxParagraphChars = 32 * 1024;
 
-// Each run of a paragraph costs more the longer the paragraph (tabs: three
-// times as much in 32,700 characters as in 2,000): the runs, direction
-// changes, tabs and format runs of a paragraph count again for every this
-// many characters it holds.
-inline constexpr qsizetype kLongParagraphChars = 16'000;
+// Each run of a paragraph costs more the longer the paragraph: a view that
+// wraps goes over a paragraph's runs again for the lines it breaks (in
+// paragraphs of 32,700 characters: 70 milliseconds a paragraph with a
+// script change every 128 characters, 0.75 seconds with one every eighth),
+// and one that does not still pays three times as much for a tab in 32,700
+// characters as in 2,000. The runs, direction changes, tabs and format runs
+// of a paragraph count again for every this many characters it holds.
+inline constexpr qsizetype kLongParagraphChars = 250;
 
 // What shaping a text's characters asks beyond their number.
 struct ShapingStats {
