@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -121,11 +122,125 @@ inline QByteArray RtfHelpText(qsizetype bytes, QString* plain = nullptr)
     return out;
 }
 
+// Prose in one of the scripts lyrics are written in, as UTF-8 with LF line
+// ends: words of that script's letters in lines of 30 to 90 characters, a
+// blank line between verses now and then. CJK runs its characters together
+// with a comma or full stop now and then; Devanagari builds syllables of a
+// consonant, a vowel sign or a conjunct; Greek and Latin carry accented letters.
+inline std::optional<QByteArray> ScriptProse(std::string_view script, qsizetype bytes)
+{
+    Prose p(777);
+    const auto pick = [&p](char16_t first, int count) { return QChar(char16_t(first + p.Next() % count)); };
+    const auto letter = [&]() -> QString {
+        if (script == "latin")
+            return p.Next() % 20 == 0 ? QString(QChar(u"éüñçàö"[p.Next() % 6])) : QString(pick(u'a', 26));
+        if (script == "cyrillic")
+            return QString(pick(u'\u0430', 32));
+        if (script == "greek")
+            return p.Next() % 8 == 0 ? QString(QChar(u"άέήίόύώ"[p.Next() % 7])) : QString(pick(u'\u03B1', 25));
+        if (script == "hebrew")
+            return QString(pick(u'\u05D0', 27));
+        if (script == "arabic") {
+            static const char16_t kLetters[] = u"ابتثجحخدذرزسشصضطظعغفقكلمنهوي";
+            return QString(QChar(kLetters[p.Next() % (std::size(kLetters) - 1)]));
+        }
+        if (script == "devanagari") {
+            QString s(pick(u'\u0915', 37));
+            const std::uint32_t k = p.Next() % 10;
+            if (k < 5)
+                s += pick(u'\u093E', 15);  // a vowel sign
+            else if (k == 5)
+                s += QChar(u'\u094D'), s += pick(u'\u0915', 37);  // a conjunct
+            else if (k == 6)
+                s += QChar(u'\u0902');
+            return s;
+        }
+        return {};
+    };
+    const bool cjk = script == "cjk";
+    if (!cjk && letter().isEmpty())
+        return std::nullopt;
+    QString out;
+    qsizetype size = 0;
+    while (size < bytes) {
+        const qsizetype target = 30 + p.Next() % 61;
+        QString line;
+        while (line.size() < target) {
+            if (cjk) {
+                const int n = 4 + p.Next() % 9;
+                for (int i = 0; i < n; ++i)
+                    line += pick(u'\u4E00', 0x5000);
+                line += QChar(p.Next() % 3 == 0 ? u'\u3002' : u'\uFF0C');
+                continue;
+            }
+            if (!line.isEmpty())
+                line += u' ';
+            const int n = 1 + p.Next() % (script == "devanagari" ? 4 : 8);
+            for (int i = 0; i < n; ++i)
+                line += letter();
+        }
+        line += u'\n';
+        if (p.Next() % 10 == 0)
+            line += u'\n';
+        size += line.toUtf8().size();
+        out += line;
+    }
+    return out.toUtf8();
+}
+
+// What a text pressing one layout feature is built of: a piece repeated in
+// lines of about 52 characters (LF line ends, UTF-8).
+inline std::optional<QString> FeaturePiece(std::string_view kind)
+{
+    if (kind == "mixed")  // a script change at every character
+        return QStringLiteral("aБγש ع中ไ한ह ");
+    if (kind == "scripts")  // a script change at every character, one direction, faces at hand
+        return QStringLiteral("aБγ");
+    if (kind == "sparsescripts")  // a script change every 20th character
+        return QString(20, u'a') + QString(20, u'б');
+    if (kind == "rarescripts")  // every 128th
+        return QString(128, u'a') + QString(128, u'б');
+    if (kind == "rtl")  // a direction change at every character, no controls
+        return QStringLiteral("aש");
+    if (kind == "bidi")  // a direction change at every character
+        return QStringLiteral("a\u202Eb\u202C");
+    if (kind == "isolates")
+        return QStringLiteral("a\u2067b\u2069");
+    if (kind == "tabs")
+        return QStringLiteral("a\t");
+    if (kind == "alltabs")
+        return QStringLiteral("\t");
+    if (kind == "marks")  // three marks on every letter
+        return QStringLiteral("a\u0301\u0308\u0323");
+    if (kind == "stacks")
+        return QStringLiteral("a") + QString(50, QChar(u'\u0301'));
+    if (kind == "emoji")
+        return QStringLiteral("\U0001F600\U0001F3B5\U0001F44D\U0001F3FD");
+    if (kind == "emojizwj")
+        return QStringLiteral("\U0001F469\u200D\U0001F469\u200D\U0001F467 ");
+    return std::nullopt;
+}
+
+inline QByteArray RepeatedLines(const QString& piece, qsizetype bytes, qsizetype length = 52)
+{
+    QString line;
+    while (line.size() < length)
+        line += piece;
+    const QByteArray l = (line + u'\n').toUtf8();
+    return l.repeated(qMax<qsizetype>(1, bytes / l.size()));
+}
+
 // The help texts the measurements use, by kind: "plain" (PlainHelpText),
 // "rtf" (RtfHelpText; *rtfShown receives the text it shows), "short" (lines
 // of 14 letters), "long" (paragraphs of 32,700, just under the longest the
 // program takes), "breaks" (nothing but line breaks) and "oneline" (words
-// and no line break). Nullopt for any other kind.
+// and no line break), the feature texts of FeaturePiece ("mixed", "bidi",
+// "tabs", "marks", "emoji" and variants; "long" before the name for
+// paragraphs of 32,700 characters), "rtfruns" and "longrtfruns" (a format
+// change at every other character), "longsparsertfruns" (at every 40th)
+// and the prose of ScriptProse ("latin",
+// "cyrillic", "greek", "hebrew", "arabic", "devanagari", "cjk").
+// Nullopt for any other kind.
 inline std::optional<QByteArray> HelpText(std::string_view kind, qsizetype bytes, QString* rtfShown = nullptr)
 {
     const auto lines = [bytes](qsizetype length) {
@@ -152,7 +267,21 @@ inline std::optional<QByteArray> HelpText(std::string_view kind, qsizetype bytes
         return QByteArray(bytes, '\n');
     if (kind == "oneline")
         return QByteArray("word ").repeated(bytes / 5);
-    return std::nullopt;
+    if (const std::optional<QString> piece = FeaturePiece(kind))
+        return RepeatedLines(*piece, bytes);
+    // A format change at every other character, or at every 40th.
+    if (kind == "rtfruns" || kind == "longrtfruns" || kind == "longsparsertfruns") {
+        const bool sparse = kind == "longsparsertfruns";
+        const QByteArray piece = sparse ? "{\\b " + QByteArray(40, 'a') + "}" + QByteArray(40, 'b') : "{\\b a}b";
+        const qsizetype chars = sparse ? 80 : 2;
+        const QByteArray paragraph = piece.repeated((kind == "rtfruns" ? 52 : 32700) / chars) + "\\par\r\n";
+        return "{\\rtf1 " + paragraph.repeated(qMax<qsizetype>(1, bytes / paragraph.size())) + "}";
+    }
+    // The same in paragraphs of about 32,700 characters, just under the longest taken.
+    if (kind.starts_with("long"))
+        if (const std::optional<QString> piece = FeaturePiece(kind.substr(4)))
+            return RepeatedLines(*piece, bytes, 32700 - piece->size());
+    return ScriptProse(kind, bytes);
 }
 
 // The size of the largest text of a kind the program takes (to 4 KiB).

@@ -2,12 +2,16 @@
 //
 //   text_page_probe tavelo KIND MB   the window's Help button: click until the
 //                                    help text is painted, then Ctrl+End
+//   text_page_probe group  KIND MB   the same text as the group text: loaded
+//                                    into the group page's wrapping view,
+//                                    then Ctrl+End
 //   text_page_probe bare   KIND MB   a bare QTextEdit with the view's settings
 //                                    given the same text (for rtf: the text
 //                                    the document shows)
 //
 // KIND is one of the help texts of bench/text_corpus.h (plain, rtf, short,
-// long, breaks, oneline); MB "max" is the largest of its kind the program takes.
+// long, breaks, oneline, the feature texts and prose); MB "max" is the
+// largest of its kind the program takes.
 //
 // Prints "ms=<click to painted> idle_kb=<RSS before> peak_kb=<peak RSS after
 // the text is laid out to its end> kept_kb=<RSS then, the heap left free by
@@ -21,8 +25,11 @@
 // lays out at once all the text the background layout has not reached yet.
 
 #include "base/error_report.h"
+#include "base/errors.h"
 #include "bench/text_corpus.h"
 #include "media/plain_text.h"
+#include "media/rtf_reader.h"
+#include "media/text_view.h"
 #include "menu/form1_inside.h"
 
 #include <QApplication>
@@ -155,6 +162,7 @@ int main(int argc, char** argv)
         return 2;
     QApplication app(argc, argv);
     const bool bare = std::strcmp(argv[1], "bare") == 0;
+    const bool group = std::strcmp(argv[1], "group") == 0;
     const std::string_view kind = argv[2];
     const qsizetype bytes = std::strcmp(argv[3], "max") == 0 ? tavelo::bench::LargestTaken(kind)
                                                              : static_cast<qsizetype>(std::atof(argv[3]) * 1024 * 1024);
@@ -222,35 +230,66 @@ int main(int argc, char** argv)
         tavelo::TForm1::Inside form(window);
         window.show();
         Settle(300);
-        form.RichEdit2->viewport()->installEventFilter(&watch);
+        tavelo::TRichEdit* const view = group ? form.RichEdit1 : form.RichEdit2;
+        view->viewport()->installEventFilter(&watch);
         malloc_trim(0);  // heap left free by making the text goes back; reused unseen, it would hide a cost
         idle = StatusKb("VmRSS:");
         ResetPeak();
         HoldWatch hold;
         hold.Start();
         timer.start();
-        form.BitBtn6->click();
+        if (group) {
+            // The group text as the window loads it at start, on the group page.
+            try {
+                tavelo::LoadTextFile(view, QStringLiteral("help/help.txt"));
+                view->setVisible(true);
+            } catch (const tavelo::Exception& e) {
+                report.Report(e.Message());
+            }
+        } else {
+            form.BitBtn6->click();
+        }
         hold.Tick();  // the handler held the loop since the last tick
         while (!watch.painted && !report.reported)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         ms = timer.elapsed();  // a refused text: click to the error report
         if (!report.reported) {
-            if (form.RichEdit2->textCursor().position() != 0 || form.RichEdit2->verticalScrollBar()->value() != 0)
+            if (view->textCursor().position() != 0 || view->verticalScrollBar()->value() != 0)
                 std::fprintf(stderr, "not at the top\n");
             QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
-            QCoreApplication::sendEvent(form.RichEdit2, &end);
+            QCoreApplication::sendEvent(view, &end);
             hold.Tick();
-            WaitForLayout(form.RichEdit2->document());
+            WaitForLayout(view->document());
             kept = KeptKb();
         }
         holdMs = hold.Longest();
         tavelo::InstallErrorReport(nullptr);
     }
     const long peak = StatusKb("VmHWM:");
-    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld kept_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak,
-                kept, static_cast<long long>(bytes));
+    char counts[256] = "";
+    if (!bare) {
+        // What the limits count in the text, whether or not they take it.
+        QFile f(disc.path() + QStringLiteral("/help/help.txt"));
+        f.open(QIODevice::ReadOnly);
+        const QByteArray content = f.readAll();
+        const tavelo::ParagraphStats s =
+            tavelo::LooksLikeRtf(content)
+                ? tavelo::ParseRtf(content, [](const tavelo::ParagraphStats&) { return true; })->Stats()
+                : tavelo::Paragraphs(*tavelo::DecodePlainText(content));
+        std::snprintf(counts, sizeof counts,
+                      " work=%lld chars=%lld paragraphs=%lld formats=%lld scripts=%lld directions=%lld fallbacks=%lld "
+                      "rtl=%lld tabs=%lld marks=%lld",
+                      static_cast<long long>(tavelo::LayoutWork(s)), static_cast<long long>(s.chars),
+                      static_cast<long long>(s.count), static_cast<long long>(s.runs),
+                      static_cast<long long>(s.shaping.scriptRuns), static_cast<long long>(s.shaping.directionChanges),
+                      static_cast<long long>(s.shaping.fallbackChars),
+                      static_cast<long long>(s.shaping.rightToLeftChars), static_cast<long long>(s.shaping.tabs),
+                      static_cast<long long>(s.shaping.marks));
+    }
+    std::printf("ms=%lld idle_kb=%ld peak_kb=%ld kept_kb=%ld bytes=%lld", static_cast<long long>(ms), idle, peak, kept,
+                static_cast<long long>(bytes));
     if (holdMs >= 0)
         std::printf(" hold_ms=%lld", static_cast<long long>(holdMs));
-    std::printf("\n");
+    std::printf("%s\n", counts);
     return 0;
 }

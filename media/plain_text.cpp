@@ -91,28 +91,128 @@ QString NormalizeLineBreaks(QString text)
     return text;
 }
 
+namespace {
+
+// What the faces the window carries or names hold, with the common
+// punctuation and symbols: Latin, Greek, Cyrillic, Armenian and Hebrew.
+// Anything else (Arabic, Indic, CJK, emoji...) is shown from a face matched
+// for it.
+bool NeedsFallback(char32_t c) { return !(c < 0x0600 || (c >= 0x1D00 && c < 0x2400) || (c >= 0xFB00 && c < 0xFB50)); }
+
+bool IsAsciiLetter(char32_t c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+}  // namespace
+
+void ShapingCounter::Add(QStringView text)
+{
+    const char16_t* s = text.utf16();
+    const qsizetype n = text.size();
+    paragraphChars_ += n;
+    const auto direction = [this](int d) {
+        if (direction_ != d && direction_ != kNone)
+            Run(stats_.directionChanges, kDirectionWork);
+        direction_ = d;
+    };
+    const auto script = [this](int sc) {
+        if (script_ != sc && script_ != kNone)
+            Run(stats_.scriptRuns, kScriptRunWork);
+        script_ = sc;
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = s[i];
+        if (c < 0x80) {  // most characters: no table to look in
+            if (IsAsciiLetter(c)) {
+                direction(0);
+                script(QChar::Script_Latin);
+            } else if (c == u'\t') {
+                Run(stats_.tabs, kTabWork);
+            }
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]))
+            c = QChar::surrogateToUcs4(char16_t(c), s[++i]);
+        switch (QChar::category(c)) {
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing: ++stats_.marks; break;
+        default: break;
+        }
+        switch (QChar::direction(c)) {
+        case QChar::DirL: direction(0); break;
+        case QChar::DirR:
+        case QChar::DirAL:
+            ++stats_.rightToLeftChars;
+            direction(1);
+            break;
+        case QChar::DirLRE:
+        case QChar::DirLRO:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirPDF:
+        case QChar::DirLRI:
+        case QChar::DirRLI:
+        case QChar::DirFSI:
+        case QChar::DirPDI: Run(stats_.directionChanges, kDirectionWork); break;
+        default: break;
+        }
+        // Common and inherited characters (spaces, digits, marks) join the run they are in.
+        if (const QChar::Script sc = QChar::script(c); sc > QChar::Script_Common)
+            script(sc);
+        if (NeedsFallback(c))
+            ++stats_.fallbackChars;
+    }
+}
+
+void ShapingCounter::EndParagraph()
+{
+    stats_ = Stats();
+    script_ = direction_ = kNone;
+    paragraphChars_ = paragraphRunWork_ = 0;
+}
+
+ShapingStats ShapingCounter::Stats() const
+{
+    ShapingStats s = stats_;
+    s.longParagraphWork += paragraphRunWork_ * paragraphChars_ / kLongParagraphChars;
+    return s;
+}
+
 ParagraphStats Paragraphs(const QString& text)
 {
-    ParagraphStats p{1, 0, text.size(), 0};
+    ParagraphStats p{1, 0, text.size(), 0, {}};
+    ShapingCounter shaping;
     qsizetype start = 0;
     const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+    const auto paragraph = [&](qsizetype end) {
+        p.longest = qMax(p.longest, end - start);
+        shaping.Add(QStringView(chars + start, end - start));
+        shaping.EndParagraph();
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
         // A view breaks paragraphs at these as well as at line ends.
         const char16_t c = chars[i];
         if (c == u'\n' || c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1') {
             ++p.count;
-            p.longest = qMax(p.longest, i - start);
+            paragraph(i);
             start = i + 1;
         }
     }
-    p.longest = qMax(p.longest, text.size() - start);
+    paragraph(text.size());
+    p.shaping = shaping.Stats();
     return p;
+}
+
+qsizetype LayoutWork(const ParagraphStats& p)
+{
+    const ShapingStats& s = p.shaping;
+    return p.chars + (p.count + p.runs) * kParagraphWork + s.scriptRuns * kScriptRunWork +
+           s.directionChanges * kDirectionWork + s.rightToLeftChars * kRightToLeftWork +
+           s.fallbackChars * kFallbackWork + s.tabs * kTabWork + s.marks * kMarkWork + s.longParagraphWork;
 }
 
 bool WithinParagraphLimits(const ParagraphStats& p)
 {
-    const qsizetype work = p.chars + (p.count + p.runs) * kParagraphWork;
-    return p.longest <= kMaxParagraphChars && work <= kMaxTextWork;
+    return p.longest <= kMaxParagraphChars && LayoutWork(p) <= kMaxTextWork;
 }
 
 PlainEncoding DetectPlainEncoding(QByteArrayView bytes)

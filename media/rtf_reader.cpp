@@ -241,11 +241,15 @@ public:
     void Add(const QString& text, const QTextCharFormat& format)
     {
         OpenPendingParagraph();
-        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() && runs_.back().format == format)
+        if (!runs_.empty() && runs_.back().start + runs_.back().length == text_.size() &&
+            runs_.back().format == format) {
             runs_.back().length += text.size();
-        else
+        } else {
             runs_.push_back({text_.size(), text.size(), format});
+            shaping_.NewFormat();
+        }
         text_ += text;
+        shaping_.Add(text);
         paragraphChars_ += text.size();
         longest_ = std::max(longest_, paragraphChars_);
     }
@@ -273,7 +277,7 @@ public:
     ParagraphStats Stats() const
     {
         const auto breaks = static_cast<qsizetype>(breaks_.size());
-        return {breaks + 1, longest_, text_.size() - breaks, static_cast<qsizetype>(runs_.size())};
+        return {breaks + 1, longest_, text_.size() - breaks, static_cast<qsizetype>(runs_.size()), shaping_.Stats()};
     }
 
     // Replaces the whole content of doc; the writer is left empty.
@@ -314,6 +318,7 @@ private:
             return;
         breaks_.push_back({text_.size(), breakFormat_, std::nullopt});
         text_ += u'\n';
+        shaping_.EndParagraph();
         breakPending_ = false;
         paragraphChars_ = 0;
     }
@@ -412,15 +417,14 @@ private:
     // A paragraph mark was read; the next paragraph opens when something follows.
     bool breakPending_ = false;
     QTextCharFormat breakFormat_;
+    ShapingCounter shaping_;
     qsizetype longest_ = 0;         // paragraph, in characters
     qsizetype paragraphChars_ = 0;  // in the last paragraph
 };
 
 class Reader {
 public:
-    Reader(QByteArrayView src, TextLimits within) : p_(src.data()), end_(src.data() + src.size()), within_(within)
-    {
-    }
+    Reader(QByteArrayView src, TextLimits within) : p_(src.data()), end_(src.data() + src.size()), within_(within) {}
 
     // False as soon as what is read fails within_.
     bool Run()

@@ -244,6 +244,77 @@ TEST_F(TextLoad, TextsTooLargeToShowInTimeAreRefusedAndLeaveTheViewAlone)
               QStringList{"shown"});
 }
 
+// The same text as an RTF document: a paragraph per line, \tab and \u for
+// what is not plain ASCII.
+QByteArray AsRtf(const QString& text)
+{
+    QByteArray rtf = "{\\rtf1 ";
+    for (const QChar c : text) {
+        if (c == u'\n')
+            rtf += "\\par ";
+        else if (c == u'\t')
+            rtf += "\\tab ";
+        else if (c.unicode() < 0x80)
+            rtf += char(c.unicode());
+        else
+            rtf += "\\u" + QByteArray::number(qint16(c.unicode())) + "?";
+    }
+    return rtf + "}";
+}
+
+bool Shown(const QByteArray& bytes)
+{
+    try {
+        (void)TextToShow(TRichEditSettings{}, bytes);
+        return true;
+    } catch (const EOutOfResources&) {
+        return false;
+    }
+}
+
+// What costs a view more than its characters counts against the layout-work
+// budget, in plain text and RTF alike: lines of a feature, each case just
+// under the budget and one line over it.
+TEST(TextLimits, ShapingCostsCountAgainstTheBudget)
+{
+    struct Case {
+        const char* what;
+        QString piece;       // repeated to length UTF-16 units
+        qsizetype length;    // of a line
+        qsizetype runWork;   // what a line's runs, direction changes and tabs weigh
+        qsizetype charWork;  // what its other features weigh beyond one unit a character
+    };
+    const Case cases[] = {
+        {"prose", QStringLiteral("sing"), 52, 0, 0},
+        {"tabs", QStringLiteral("a\t"), 52, 26 * kTabWork, 0},
+        {"tabs in a long line", QStringLiteral("a\t"), 32000, 16000 * kTabWork, 0},
+        {"combining marks", QStringLiteral("a\u0301"), 52, 0, 26 * kMarkWork},
+        {"script changes", QStringLiteral("aБ"), 52, 51 * kScriptRunWork, 0},
+        {"direction controls", QStringLiteral("a\u202Eb\u202C"), 52, 26 * kDirectionWork, 0},
+        {"Latin and Hebrew", QStringLiteral("aש"), 52, 51 * (kScriptRunWork + kDirectionWork), 26 * kRightToLeftWork},
+        {"CJK", QStringLiteral("中"), 52, 0, 52 * kFallbackWork},
+        {"Arabic", QStringLiteral("ع "), 52, 0, 26 * (kFallbackWork + kRightToLeftWork)},
+        {"emoji", QStringLiteral("\U0001F3B5"), 52, 0, 26 * kFallbackWork},
+    };
+    for (const Case& c : cases) {
+        const QString line = c.piece.repeated(c.length / c.piece.size());
+        ASSERT_EQ(line.size(), c.length) << c.what;
+        const auto lines = [&](qsizetype budget, qsizetype perLine, qsizetype runWork) {
+            return budget / (perLine + runWork + runWork * c.length / kLongParagraphChars + c.charWork);
+        };
+        // Plain: N lines and their line ends, N + 1 paragraphs. RTF: the last
+        // \par opens none, and each paragraph is a run of its own.
+        const QString under =
+            (line + u'\n').repeated(lines(kMaxTextWork - kParagraphWork, c.length + 1 + kParagraphWork, c.runWork));
+        EXPECT_TRUE(Shown(under.toUtf8())) << c.what;
+        EXPECT_FALSE(Shown((under + line + u'\n').toUtf8())) << c.what;
+        const QString rtfUnder =
+            (line + u'\n').repeated(lines(kMaxTextWork, c.length + kParagraphWork, c.runWork + kParagraphWork));
+        EXPECT_TRUE(Shown(AsRtf(rtfUnder))) << c.what;
+        EXPECT_FALSE(Shown(AsRtf(rtfUnder + line + u'\n'))) << c.what;
+    }
+}
+
 TEST_F(TextLoad, EmptyFileEmptiesTheView)
 {
     Load("something");
