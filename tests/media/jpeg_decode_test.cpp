@@ -1,6 +1,7 @@
 // Reading and decoding: the error table, pixel formats and the pixels
 // themselves against libjpeg's own decode.
 #include "base/errors.h"
+#include "content/paths.h"
 #include "fixtures/jpeg_codec.h"
 #include "media/jpeg_image.h"
 #include "tests/fixture.h"
@@ -169,7 +170,7 @@ TEST_F(Decode, ShortReadIsAStreamReadError)
     // Kernel attribute files claim a page of size and deliver a few bytes.
     const QString path = QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled");
     QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly) || probe.size() <= probe.readAll().size())
+    if (!ResolvePath(path).ok() || !probe.open(QIODevice::ReadOnly) || probe.size() <= probe.readAll().size())
         GTEST_SKIP() << "no file here that reads shorter than its size";
     TJPEGImage jpeg;
     const Failure f = FailureOf([&] { jpeg.LoadFromFile(path); });

@@ -14,7 +14,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 WINEPATH="$(winepath -w "$prefix/bin")"
 QT_PLUGIN_PATH="$(winepath -w "$prefix/plugins")"
-export WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM=offscreen
+# Wine keeps the host's QT_ variables from Windows programs; WINEQT_ ones
+# reach them under the QT_ name.
+export WINEPATH WINEQT_PLUGIN_PATH="$QT_PLUGIN_PATH" WINEQT_QPA_PLATFORM=offscreen
 # An empty folder as drive Q:, for the tests that start at a drive's root.
 drive=$(mktemp -d)
 ln -sfn "$drive" "$WINEPREFIX/dosdevices/q:"

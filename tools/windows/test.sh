@@ -10,6 +10,7 @@ build="$ROOT/build-win"
 cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVELO_BENCH=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/tools/windows/mingw-w64.cmake" -DTAVELO_WIN_PREFIX="$prefix" >/dev/null
 cmake --build "$build" -j 2
-# Nothing a test left in the last run's prefix carries over.
+# Nothing a test left in the last run's prefix carries over. One test at a
+# time: the tests share the prefix and its drive Q:.
 rm -rf "$build/wineprefix"
-ctest --test-dir "$build" --output-on-failure -j 2
+ctest --test-dir "$build" --output-on-failure
