@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The disc kit as a listener meets it.
 
-Builds the kit and the demo disc's image, then:
+Builds the kit (with the Windows program beside the Linux one) and the demo
+disc's image, then:
 - on this machine, starts the kit's program with a foreign Qt library first
   in LD_LIBRARY_PATH and a foreign plugin folder in QT_PLUGIN_PATH, and checks
   that only the kit's Qt is mapped;
@@ -66,7 +67,11 @@ def make_kit_and_image(source, work):
     t = time.monotonic()
     env = dict(os.environ)
     env.setdefault("TAVELO_KIT_BUILD", os.path.join(work, "build"))
+    env.setdefault("TAVELO_WIN_KIT_BUILD", os.path.join(work, "build-win"))
     log(run(["bash", os.path.join(source, "tools/make-kit.sh"), kit], "make-kit", timeout=1200, env=env).strip())
+    # The Windows program beside it: one image for both systems.
+    log(run(["bash", os.path.join(source, "tools/make-kit-windows.sh"), kit], "make-kit-windows", timeout=3600,
+            env=env).strip())
     log(run(["sh", os.path.join(source, "tools/make-image.sh"), os.path.join(source, "demo-disc"), iso,
              "--label", "TAVELO DEMO", "--kit", kit], "make-image").strip())
     log("kit and image in %.1f s" % (time.monotonic() - t))

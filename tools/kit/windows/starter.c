@@ -1,6 +1,6 @@
 /* The disc's top-level tavelo.exe: what AutoPlay's open= line and a
    double-click in Explorer start. It starts the menu program that sits with
-   its libraries in tavelo\windows\, with the disc's top folder (the folder
+   its libraries in tavelo\windows\bin\, with the disc's top folder (the folder
    holding this file) as the current folder, and ends. Keeping the libraries
    in that folder keeps the disc's top folder down to this file and
    autorun.inf. Plain Win32 and the C runtime only: nothing to load beside it. */
@@ -11,7 +11,7 @@
 #include <wchar.h>
 
 static const wchar_t kTitle[] = L"Tavelo";
-static const wchar_t kProgram[] = L"tavelo\\windows\\tavelo.exe";
+static const wchar_t kProgram[] = L"tavelo\\windows\\bin\\tavelo.exe";
 
 static int Fail(const wchar_t* what, const wchar_t* path, DWORD err)
 {
