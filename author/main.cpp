@@ -191,6 +191,10 @@ int Image(QCommandLineParser& parser, const QStringList& args)
     const QString volume = parser.isSet(label) ? parser.value(label) : DefaultLabel(dir);
     if (volume.isEmpty() || volume.toUtf8().size() > 32)
         return Fail(QStringLiteral("the label must be 1 to 32 bytes long"));
+    // Windows reads the label from the Joliet names, which hold 16 characters.
+    if (volume.size() > 16)
+        Print(stderr, QStringLiteral("tavelo-disc: Windows shows only the first 16 characters of the label: \"%1\"\n")
+                          .arg(volume.left(16)));
 
     CheckReport report;
     try {

@@ -4,8 +4,9 @@
 # errors (see `tavelo-disc image`).
 #
 # Usage: tools/make-image.sh DISC_DIR OUT.iso [--label NAME] [--kit KITDIR] [--force]
-#   --kit    the kit made by tools/make-kit.sh (default build/kit, made
-#            first when it does not exist)
+#   --kit    the kit made by tools/make-kit.sh and tools/make-kit-windows.sh
+#            (default build/kit, made first, for both systems, when it does
+#            not exist)
 # The tool is built in the kit's build folder (build-kit/, Release) when it
 # is missing or stale.
 set -eu
@@ -33,6 +34,7 @@ shift
 # folder into an image.
 if [ "$kit" = "$here/build/kit" ] && [ ! -e "$kit" ]; then
     bash "$here/tools/make-kit.sh" "$kit" >/dev/null
+    bash "$here/tools/make-kit-windows.sh" "$kit" >/dev/null
 fi
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVELO_TESTS=OFF -DTAVELO_BENCH=OFF >/dev/null
 cmake --build "$build" -j2 --target tavelo-disc >/dev/null
