@@ -8,7 +8,8 @@ as AutoPlay does (the open= line of autorun.inf, run in D:\\) and as a
 double-click in Explorer does (the top-level program by its full path, from
 another folder). Each time: the window at its client size, the first slide
 drawn, the catalogue filled, Exit ends the program, and nothing is written
-inside the disc.
+inside the disc. Once, a song chosen in the catalogue reaches a recorder
+program registered in the prefix for .mp3 files, in the song's own folder.
 
 usage: windows_test.py --source REPO --work DIR"""
 
@@ -25,7 +26,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from harness import BITBTN, IMAGE1, SKY_BLUE, Failure, Session, check, log, near, snapshot, wait_until  # noqa: E402
 from kit_test import chmod_writable, make_kit_and_image, run  # noqa: E402
-from scenarios import tree_rows  # noqa: E402
+from scenarios import ARROW_X, TREEVIEW1, row_y, tree_rows  # noqa: E402
 
 PROGRAM = "tavelo\\windows\\bin\\tavelo.exe"
 
@@ -84,7 +85,35 @@ def make_prefix(prefix, disc):
     return env
 
 
-def start_and_check(s, wine_env, argv, cwd, what):
+def register_recorder(source, work, env):
+    """A stand-in player for .mp3 files: notes the file it gets and the
+    folder it starts in, in launches.txt beside itself."""
+    recorder = os.path.join(work, "recorder.exe")
+    run(["x86_64-w64-mingw32-g++-posix", "-municode", "-static", "-O2", "-o", recorder,
+         os.path.join(source, "tests/media/win_recorder.cpp")], "compiling the recorder")
+    command = '"%s" "%%1"' % run(["winepath", "-w", recorder], "winepath", env=env).strip()
+    for hive in ("HKCU", "HKLM"):  # Wine 8 reads the machine's classes only
+        for key, value in (("\\.mp3", "Tavelo.Recorder"), ("\\Tavelo.Recorder\\shell\\open\\command", command)):
+            run(["wine", "reg", "add", hive + "\\Software\\Classes" + key, "/ve", "/t", "REG_SZ", "/d", value, "/f"],
+                "registering the recorder", env=env)
+    return os.path.join(work, "launches.txt")
+
+
+def choose_first_song(s, launches):
+    s.click_widget(BITBTN[2])
+    rows = wait_until(lambda: (lambda r: r if len(r) == 2 else None)(tree_rows(s.shot())), 10, "the two albums")
+    s.click(ARROW_X, row_y(rows[0]))
+    rows = wait_until(lambda: (lambda r: r if len(r) == 5 else None)(tree_rows(s.shot())), 10,
+                      "the first album's three songs")
+    s.click(TREEVIEW1[0] + 70, row_y(rows[1]))
+    seen = wait_until(lambda: os.path.exists(launches) and open(launches, encoding="utf-8").read().splitlines(),
+                      20, "the song reaching the recorder")
+    want = ["D:\\sound\\2019 Первый альбом\\01 Маяк.mp3|D:\\sound\\2019 Первый альбом"]
+    check(seen == want, "the recorder got %r, expected %r" % (seen, want))
+    log("song reached the recorder:", seen[0])
+
+
+def start_and_check(s, wine_env, argv, cwd, what, launches=None):
     env = dict(wine_env, DISPLAY=s.display)
     t = time.monotonic()
     subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -96,12 +125,14 @@ def start_and_check(s, wine_env, argv, cwd, what):
     wait_until(lambda: not near(s.shot().px(*middle), SKY_BLUE, 12), 20, "the first slide (%s)" % what)
     log("%s: window and first slide in %.1f s" % (what, time.monotonic() - t))
     wait_until(lambda: len(tree_rows(s.shot())) == 2, 20, "the two albums (%s)" % what)
+    if launches:
+        choose_first_song(s, launches)
     s.click_widget(BITBTN[7])
     s.app.wait(15)
     log("%s: Exit ended the menu" % what)
 
 
-def check_windows(iso, work):
+def check_windows(source, iso, work):
     disc = os.path.join(work, "windows-disc")
     if os.path.exists(disc):
         chmod_writable(disc)
@@ -111,6 +142,9 @@ def check_windows(iso, work):
     before = snapshot(disc)
     prefix = os.path.join(work, "wineprefix")
     wine_env = make_prefix(prefix, disc)
+    launches = register_recorder(source, work, wine_env)
+    if os.path.exists(launches):
+        os.remove(launches)
     lines = open(os.path.join(disc, "autorun.inf"), encoding="ascii").read().splitlines()
     check(lines and lines[0].strip().lower() == "[autorun]", "autorun.inf: %r" % lines[:1])
     opens = [line.split("=", 1)[1].strip() for line in lines if line.lower().startswith("open=")]
@@ -118,7 +152,8 @@ def check_windows(iso, work):
     try:
         with Session(os.path.join(disc, "tavelo.exe")) as s:
             # AutoPlay runs the open= line with the drive's root as the current folder.
-            start_and_check(s, wine_env, ["wine", "start", "/d", "D:\\", "D:\\" + opens[0]], work, "AutoPlay")
+            start_and_check(s, wine_env, ["wine", "start", "/d", "D:\\", "D:\\" + opens[0]], work, "AutoPlay",
+                            launches)
             # Explorer starts a double-clicked program in its own folder; from
             # elsewhere, the starter still makes D:\ the menu's folder.
             start_and_check(s, wine_env, ["wine", "D:\\tavelo.exe"], work, "a double-click")
@@ -141,7 +176,7 @@ def main():
     os.makedirs(work, exist_ok=True)
     try:
         _, iso = make_kit_and_image(source, work)
-        check_windows(iso, work)
+        check_windows(source, iso, work)
     except Exception:
         traceback.print_exc()
         print("windows kit test FAILED")
