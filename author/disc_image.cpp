@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace tavelo::author {
 
@@ -79,11 +80,55 @@ QString BuildImage(const QString& disc, const QString& kit, const QString& outpu
     const QString partial = output + QStringLiteral(".partial");
     QFile::remove(partial);
 
+    QStringList args{QStringLiteral("-as"),
+                     QStringLiteral("mkisofs"),
+                     QStringLiteral("-R"),
+                     QStringLiteral("-J"),
+                     QStringLiteral("-joliet-long"),
+                     QStringLiteral("-input-charset"),
+                     QStringLiteral("UTF-8"),
+                     QStringLiteral("-V"),
+                     label,
+                     QStringLiteral("-o"),
+                     partial};
+    // The kit's autorun.inf goes in with the label added, the name Explorer
+    // shows for the drive (up to 32 characters; the Joliet volume name holds
+    // only 16).
+    QTemporaryDir scratch;
+    const QString inf = QDir(kit).filePath(QStringLiteral("autorun.inf"));
+    if (QFileInfo(inf).isFile()) {
+        QFile in(inf);
+        if (!scratch.isValid() || !in.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read %1").arg(inf);
+        QByteArray text;
+        for (const QByteArray& line : in.readAll().split('\n')) {
+            const QByteArray bare = line.trimmed();
+            if (!bare.isEmpty() && !bare.toLower().startsWith("label="))
+                text += bare + "\r\n";
+        }
+        QString shown = label;
+        for (QChar& c : shown)
+            if (c.unicode() < 0x20)
+                c = QLatin1Char(' ');
+        text += "label=" + shown.toUtf8() + "\r\n";
+        QFile out(scratch.filePath(QStringLiteral("autorun.inf")));
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush())
+            return QStringLiteral("cannot write a temporary file in %1").arg(scratch.path());
+        out.close();
+        // With grafts on, "=" and "\" in the other paths must be escaped.
+        const auto escaped = [](QString path) {
+            return path.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+                .replace(QLatin1Char('='), QStringLiteral("\\="));
+        };
+        args << QStringLiteral("-x") << inf << QStringLiteral("-graft-points") << escaped(disc) << escaped(kit)
+             << QStringLiteral("/autorun.inf=") + escaped(out.fileName());
+    } else {
+        args << disc << kit;
+    }
+
     QProcess p;
     p.setProgram(xorriso);
-    p.setArguments({QStringLiteral("-as"), QStringLiteral("mkisofs"), QStringLiteral("-R"), QStringLiteral("-J"),
-                    QStringLiteral("-joliet-long"), QStringLiteral("-input-charset"), QStringLiteral("UTF-8"),
-                    QStringLiteral("-V"), label, QStringLiteral("-o"), partial, disc, kit});
+    p.setArguments(args);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start();
     if (!p.waitForStarted(-1))

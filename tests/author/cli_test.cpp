@@ -236,7 +236,7 @@ protected:
         WriteGoodDisc(disc);
         const QDir kit(kitDir.path());
         kit.mkpath(QStringLiteral("tavelo"));
-        for (const char* f : {"autorun.sh", "tavelo.desktop", "tavelo.png", "tavelo/tavelo"}) {
+        for (const char* f : {"autorun.sh", "tavelo.desktop", "tavelo.png", "tavelo/tavelo", "autorun.inf"}) {
             QFile file(kit.filePath(QLatin1String(f)));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
             file.write("#!/bin/sh\n");
@@ -272,6 +272,16 @@ TEST_F(ImageTest, MergesDiscAndKitAndKeepsExecBits)
         EXPECT_TRUE(top.contains(QLatin1String(entry))) << entry << "\n" << top.toStdString();
     EXPECT_TRUE(Listing(iso, QStringLiteral("/autorun.sh")).startsWith(QStringLiteral("-rwx")));
     EXPECT_TRUE(Listing(iso, QStringLiteral("/player/player.exe")).startsWith(QStringLiteral("-rwx")));
+    // Explorer names the drive after autorun.inf's label.
+    QTemporaryDir extracted;
+    QProcess x;
+    x.start(QStringLiteral("xorriso"), {QStringLiteral("-osirrox"), QStringLiteral("on"), QStringLiteral("-indev"), iso,
+                                        QStringLiteral("-extract"), QStringLiteral("/autorun.inf"),
+                                        extracted.filePath(QStringLiteral("autorun.inf"))});
+    x.waitForFinished(60000);
+    QFile inf(extracted.filePath(QStringLiteral("autorun.inf")));
+    ASSERT_TRUE(inf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(inf.readAll(), QByteArray("#!/bin/sh\r\nlabel=TEST_DISC\r\n"));
 }
 
 TEST_F(ImageTest, RefusesADiscWithErrorsUnlessForced)
