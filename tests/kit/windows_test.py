@@ -9,7 +9,9 @@ double-click in Explorer does (the top-level program by its full path, from
 another folder). Each time: the window at its client size, the first slide
 drawn, the catalogue filled, Exit ends the program, and nothing is written
 inside the disc. Once, a song chosen in the catalogue reaches a recorder
-program registered in the prefix for .mp3 files, in the song's own folder.
+program registered in the prefix for .mp3 files, in the song's own folder,
+and its Windows-1251 lyrics show. The same disc without its picture folder
+shows the start-up error box, then the window.
 
 usage: windows_test.py --source REPO --work DIR"""
 
@@ -24,9 +26,10 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
-from harness import BITBTN, IMAGE1, SKY_BLUE, Failure, Session, check, log, near, snapshot, wait_until  # noqa: E402
+from harness import (BITBTN, CLIENT_SIZE, IMAGE1, RICHEDIT1, SKY_BLUE, Failure, Session, check, log, near,  # noqa: E402
+                     snapshot, wait_until)
 from kit_test import chmod_writable, make_kit_and_image, run  # noqa: E402
-from scenarios import ARROW_X, TREEVIEW1, row_y, tree_rows  # noqa: E402
+from scenarios import ARROW_X, TREEVIEW1, row_y, text_lines, tree_rows  # noqa: E402
 
 PROGRAM = "tavelo\\windows\\bin\\tavelo.exe"
 
@@ -111,6 +114,9 @@ def choose_first_song(s, launches):
     want = ["D:\\sound\\2019 Первый альбом\\01 Маяк.mp3|D:\\sound\\2019 Первый альбом"]
     check(seen == want, "the recorder got %r, expected %r" % (seen, want))
     log("song reached the recorder:", seen[0])
+    # Its lyrics, a Windows-1251 file, show beside the catalogue.
+    wait_until(lambda: text_lines(s.shot(), RICHEDIT1, scrollbars=16)[0] >= 3, 10, "the song's lyrics")
+    log("lyrics shown")
 
 
 def start_and_check(s, wine_env, argv, cwd, what, launches=None):
@@ -130,6 +136,33 @@ def start_and_check(s, wine_env, argv, cwd, what, launches=None):
     s.click_widget(BITBTN[7])
     s.app.wait(15)
     log("%s: Exit ended the menu" % what)
+
+
+def check_missing_pictures(s, wine_env, disc, work):
+    """The same disc without its picture folder, as drive E:: the start-up
+    error box, then the window."""
+    broken = os.path.join(work, "windows-disc-no-pictures")
+    shutil.rmtree(broken, ignore_errors=True)
+    run(["cp", "-a", disc, broken], "copying the disc")
+    shutil.rmtree(os.path.join(broken, "picture"))
+    drive = os.path.join(wine_env["WINEPREFIX"], "dosdevices", "e:")
+    os.symlink(broken, drive)
+    try:
+        subprocess.Popen(["wine", "start", "/d", "E:\\", "E:\\tavelo.exe"], env=dict(wine_env, DISPLAY=s.display),
+                         cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        s.app = WindowsProgram(wine_env["WINEPREFIX"])
+
+        def a_box():
+            return [w for w in s.windows() if (lambda g: g and (g[2], g[3]) != CLIENT_SIZE)(s.geometry(w))]
+        box = wait_until(a_box, 60, "the error box for the missing picture folder")[0]
+        log("error box for the missing picture folder")
+        s.dismiss_box(box)
+        s.main_window(timeout=30)
+        s.click_widget(BITBTN[7])
+        s.app.wait(15)
+    finally:
+        os.remove(drive)
+        shutil.rmtree(broken, ignore_errors=True)
 
 
 def check_windows(source, iso, work):
@@ -157,6 +190,7 @@ def check_windows(source, iso, work):
             # Explorer starts a double-clicked program in its own folder; from
             # elsewhere, the starter still makes D:\ the menu's folder.
             start_and_check(s, wine_env, ["wine", "D:\\tavelo.exe"], work, "a double-click")
+            check_missing_pictures(s, wine_env, disc, work)
     finally:
         subprocess.run(["wineserver", "-k"], env=wine_env)
     check(snapshot(disc) == before, "the disc tree changed while the menu ran")
