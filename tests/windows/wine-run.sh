@@ -12,8 +12,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # The very first start now and then fails to load kernel32; once more does it.
   wine wineboot -i >/dev/null 2>&1 || wine wineboot -i >/dev/null 2>&1
 fi
-WINEPATH="$(winepath -w "$prefix/bin")"
-QT_PLUGIN_PATH="$(winepath -w "$prefix/plugins")"
+# A new prefix maps drive Z: to /; naming the folders that way needs no Wine
+# start of its own (which may fail now and then, like the first one).
+WINEPATH="Z:$(printf '%s' "$prefix/bin" | tr / '\\')"
+QT_PLUGIN_PATH="Z:$(printf '%s' "$prefix/plugins" | tr / '\\')"
 # Wine keeps the host's QT_ variables from Windows programs; WINEQT_ ones
 # reach them under the QT_ name.
 export WINEPATH WINEQT_PLUGIN_PATH="$QT_PLUGIN_PATH" WINEQT_QPA_PLATFORM=offscreen
