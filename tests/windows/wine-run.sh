@@ -1,8 +1,8 @@
 #!/bin/sh
 # Runs a Windows test program under Wine: wine-run.sh PREFIX WINEPREFIX PROGRAM [ARGS...]
 # PREFIX is the Windows toolchain's (its bin/ holds Qt's and the compiler's
-# DLLs); WINEPREFIX is made on first use. Drive Q: is an empty folder for
-# the run.
+# DLLs); WINEPREFIX is made on first use (without PROGRAM, only that). Drive
+# Q: is an empty folder for the run.
 set -eu
 prefix=$1 wineprefix=$2
 shift 2
@@ -12,6 +12,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # The very first start now and then fails to load kernel32; once more does it.
   wine wineboot -i >/dev/null 2>&1 || wine wineboot -i >/dev/null 2>&1
 fi
+[ $# -gt 0 ] || exit 0
 # A new prefix maps drive Z: to /; naming the folders that way needs no Wine
 # start of its own (which may fail now and then, like the first one).
 WINEPATH="Z:$(printf '%s' "$prefix/bin" | tr / '\\')"

@@ -13,4 +13,5 @@ cmake --build "$build" -j 2
 # Nothing a test left in the last run's prefix carries over. One test at a
 # time: the tests share the prefix and its drive Q:.
 rm -rf "$build/wineprefix"
+sh "$ROOT/tests/windows/wine-run.sh" "$prefix" "$build/wineprefix"
 ctest --test-dir "$build" --output-on-failure
