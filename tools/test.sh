@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs the whole test suite: unit and
 # widget tests (offscreen), the whole-program tests in Xvfb, the kit proof,
 # then the Windows build's tests under Wine (the Windows toolchain is built
-# from Debian's sources on first use and cached: 20-45 minutes once).
+# from Debian's sources on first use and cached: 10-30 minutes once).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$ROOT/tools/install-deps.sh" --windows
