@@ -59,6 +59,16 @@ QByteArray Wtf8Of(const std::wstring& s) { return Wtf8Of(s.data(), s.size()); }
 
 // Nothing when bytes are not WTF-8 (such a name exists on no Windows file
 // system, so it names nothing).
+// A path in its long form ("\\\\?\\C:\\...", "\\\\?\\UNC\\server\\...") in the usual one.
+std::wstring WithoutLongPrefix(const std::wstring& path)
+{
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        return path.substr(4);
+    return path;
+}
+
 std::optional<std::wstring> WideOf(const QByteArray& bytes)
 {
     std::wstring out;
@@ -463,11 +473,7 @@ CurrentDirectory CurrentDirectoryNative()
         buf.resize(n + 1);
     }
     // A folder set through its long form is named by the usual one.
-    if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        buf = L"\\\\" + buf.substr(8);
-    else if (buf.rfind(L"\\\\?\\", 0) == 0)
-        buf = buf.substr(4);
-    return {Wtf8Of(buf), 0};
+    return {Wtf8Of(WithoutLongPrefix(buf)), 0};
 }
 
 // --- Entries ---------------------------------------------------------------------
@@ -537,11 +543,7 @@ std::optional<QByteArray> RealPath(const QByteArray& native)
         }
         buf.resize(n + 1);
     }
-    if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        buf = L"\\\\" + buf.substr(8);
-    else if (buf.rfind(L"\\\\?\\", 0) == 0)
-        buf = buf.substr(4);
-    return Wtf8Of(buf);
+    return Wtf8Of(WithoutLongPrefix(buf));
 }
 
 int FolderAccess(const QByteArray& native)
