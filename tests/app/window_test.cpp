@@ -9,7 +9,7 @@
 #include "media/text_view.h"
 #include "menu/app_title.h"
 #include "menu/timer.h"
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 #include "tests/menu/form_fixture.h"
 
 #include <QApplication>
@@ -32,7 +32,7 @@ using namespace tavelo::test;
 
 namespace {
 
-const bool kXdgApplied = (XdgTree::ForThisProcess(), true);
+const bool kDesktopApplied = (PrivateDesktop::ForThisProcess(), true);
 
 struct Row {
     const char* name;

@@ -2,7 +2,7 @@
 // nothing inside the disc folder is ever written.
 #include "tests/author/author_fixture.h"
 #include "tests/fixture.h"
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -37,7 +37,7 @@ struct Result {
 Result Tool(const QStringList& args, const QString& cwd = QString(), const QString& program = QString())
 {
     QProcess p;
-    p.setProcessEnvironment(XdgTree::ForThisProcess().ApplyTo(QProcessEnvironment::systemEnvironment()));
+    p.setProcessEnvironment(PrivateDesktop::ForThisProcess().ApplyTo(QProcessEnvironment::systemEnvironment()));
     if (!cwd.isEmpty())
         p.setWorkingDirectory(cwd);
     p.start(program.isEmpty() ? QStringLiteral(TAVELO_DISC_EXE) : program, args);

@@ -6,7 +6,7 @@
 #include "menu/form1_inside.h"
 #include "tests/author/author_fixture.h"
 #include "tests/fixture.h"
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,7 +32,7 @@ namespace {
 using test::Disc;
 
 // Songs and player programs open with the private desktop's recorder.
-const bool kXdgApplied = (test::XdgTree::ForThisProcess(), true);
+const bool kDesktopApplied = (test::PrivateDesktop::ForThisProcess(), true);
 
 std::string Summary(const CheckReport& r)
 {

@@ -3,7 +3,7 @@
 
 #include "base/errors.h"
 #include "tests/fixture.h"
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,7 +20,7 @@ using namespace tavelo;
 namespace {
 
 // GLib reads the XDG variables at its first use; this runs before main.
-const test::XdgTree& gTree = test::XdgTree::ForThisProcess();
+const test::PrivateDesktop& gTree = test::PrivateDesktop::ForThisProcess();
 
 // An ID3 tag and one MPEG-1 layer III frame header: enough to sniff as MP3
 // even without the extension.

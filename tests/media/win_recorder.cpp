@@ -1,6 +1,9 @@
-// Stands in for a music player registered with the shell: appends the file
-// it was given and the folder it started in to launches.txt beside itself,
-// one line each as "file|folder", in UTF-8.
+// Stands in for a music player registered with the shell, or for a disc's
+// program: records one start in the folder %TAVELO_LAUNCHES% names, as the
+// Linux recorder does: the working folder, then each argument, each in UTF-8
+// and ended by NUL, in a file named <time in 100 ns>.<process id>, renamed
+// into place so a reader never sees half of it. While the folder's .linger
+// exists, it stays alive for 3 s after recording.
 
 #include <windows.h>
 
@@ -21,17 +24,30 @@ std::string Utf8(const std::wstring& text)
 
 int wmain(int argc, wchar_t** argv)
 {
-    wchar_t self[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring log(self, length);
-    log = log.substr(0, log.find_last_of(L'\\') + 1) + L"launches.txt";
-    wchar_t folder[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, folder);
+    wchar_t folder[32768];
+    if (GetEnvironmentVariableW(L"TAVELO_LAUNCHES", folder, 32768) == 0)
+        return 1;
+    const std::wstring dir(folder);
+    wchar_t cwd[32768];
+    GetCurrentDirectoryW(32768, cwd);
 
-    std::FILE* f = _wfopen(log.c_str(), L"ab");
+    std::string record = Utf8(cwd) + '\0';
+    for (int i = 1; i < argc; ++i)
+        record += Utf8(argv[i]) + '\0';
+
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+    const std::wstring temp = dir + L"\\." + pid;
+    const std::wstring name = dir + L"\\" + std::to_wstring(ticks) + L"." + pid;
+    std::FILE* f = _wfopen(temp.c_str(), L"wb");
     if (!f)
         return 1;
-    std::fprintf(f, "%s|%s\n", argc > 1 ? Utf8(argv[1]).c_str() : "", Utf8(folder).c_str());
-    std::fclose(f);
+    const bool written = std::fwrite(record.data(), 1, record.size(), f) == record.size();
+    if (std::fclose(f) != 0 || !written || !MoveFileExW(temp.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return 1;
+    if (GetFileAttributesW((dir + L"\\.linger").c_str()) != INVALID_FILE_ATTRIBUTES)
+        Sleep(3000);
     return 0;
 }

@@ -1,7 +1,7 @@
 // The song catalogue and song selection.
 
 #include "media/text_view.h"
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 #include "tests/menu/form_fixture.h"
 
 #include "content/paths.h"
@@ -17,7 +17,7 @@ using namespace tavelo::test;
 
 namespace {
 
-const bool kXdgApplied = (XdgTree::ForThisProcess(), true);
+const bool kDesktopApplied = (PrivateDesktop::ForThisProcess(), true);
 
 QStringList Flat(QTreeWidget* tree)
 {
@@ -123,7 +123,7 @@ TEST(Songs, SelectingLoadsLyricsAndStartsEachSongOnce)
 {
     FormOnDisc fx;
     TForm1::Inside& f = fx.Build();
-    const XdgTree& xdg = XdgTree::ForThisProcess();
+    const PrivateDesktop& xdg = PrivateDesktop::ForThisProcess();
     xdg.ClearLaunches();
 
     Select(f, 0, -1);
@@ -158,7 +158,7 @@ TEST(Songs, RenamedNodeUsesItsNewTextAndMissingLyricsStillPlay)
     FormOnDisc fx;
     fx.disc.Write(QStringLiteral("sound/A/9.mp3"), QByteArray("ID3\x03") + QByteArray(60, '\0'));
     TForm1::Inside& f = fx.Build();
-    const XdgTree& xdg = XdgTree::ForThisProcess();
+    const PrivateDesktop& xdg = PrivateDesktop::ForThisProcess();
     xdg.ClearLaunches();
 
     Select(f, 0, 1);
@@ -199,7 +199,7 @@ TEST(Songs, ListedNamesOpenAndLaunchExactlyTheFileListed)
     }
     TForm1::Inside& f = fx.Build();
     ASSERT_EQ(f.TreeView1->topLevelItem(0)->childCount(), 6);  // zz, 1, 2, the climber, FE, FF
-    const XdgTree& xdg = XdgTree::ForThisProcess();
+    const PrivateDesktop& xdg = PrivateDesktop::ForThisProcess();
     xdg.ClearLaunches();
 
     for (const char* b : {"\xFE", "\xFF"}) {

@@ -1,5 +1,7 @@
 #include "tests/menu/form_fixture.h"
 
+#include "tests/media/private_desktop.h"
+
 #include <QFile>
 
 #include <cstdio>
@@ -24,8 +26,9 @@ FormOnDisc::FormOnDisc()
     disc.Write(QStringLiteral("text/A/2.txt"), "Lyrics two");
     disc.Write(QStringLiteral("text/B/3.txt"), "Lyrics three");
     disc.WriteJpeg(QStringLiteral("player/00 player.jpg"), 40, 40, kMagenta);
-    disc.Write(QStringLiteral("player/player.exe"), "#!/bin/sh\n");
-    disc.Write(QStringLiteral("player/playersetup.exe"), "#!/bin/sh\n");
+    const QByteArray program = PrivateDesktop::ForThisProcess().ProgramFile();
+    disc.Write(QStringLiteral("player/player.exe"), program);
+    disc.Write(QStringLiteral("player/playersetup.exe"), program);
 }
 
 FormOnDisc::~FormOnDisc()

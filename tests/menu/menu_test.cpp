@@ -2,7 +2,7 @@
 
 #include "media/image_box.h"
 #include "media/text_view.h"
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 #include "tests/menu/form_fixture.h"
 
 #include <QPushButton>
@@ -15,7 +15,7 @@ using namespace tavelo::test;
 namespace {
 
 // GLib must see the private desktop before its first use in this process.
-const bool kXdgApplied = (XdgTree::ForThisProcess(), true);
+const bool kDesktopApplied = (PrivateDesktop::ForThisProcess(), true);
 
 enum Section { Slides, Lyrics, Group, DiscPage, Player, Help, SectionCount };
 
@@ -244,14 +244,19 @@ TEST(Pages, PlayerButtonsOpenTheProgramsAndReportNothing)
 {
     FormOnDisc fx;
     TForm1::Inside& f = fx.Build();
-    const XdgTree& xdg = XdgTree::ForThisProcess();
+    const PrivateDesktop& xdg = PrivateDesktop::ForThisProcess();
     xdg.ClearLaunches();
     Click(f, Player);
     f.Button4->click();
     const auto launches = xdg.WaitForLaunches(1);
     ASSERT_EQ(launches.size(), 1);
+#ifdef _WIN32
+    // The shell starts the program itself (a copy of the recorder), in its folder.
+    EXPECT_TRUE(launches[0].cwd.endsWith(QStringLiteral("/player"))) << launches[0].cwd.toStdString();
+#else
     ASSERT_FALSE(launches[0].args.isEmpty());
     EXPECT_TRUE(launches[0].args.last().endsWith(QStringLiteral("player/playersetup.exe")));
+#endif
     QFile::remove(fx.disc.Path(QStringLiteral("player/player.exe")));
     f.Button5->click();
     EXPECT_TRUE(fx.errors.seen.isEmpty());

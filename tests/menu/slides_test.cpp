@@ -2,7 +2,7 @@
 
 #include "media/image_box.h"
 #include "media/text_view.h"
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 #include "tests/menu/form_fixture.h"
 
 #include <QTreeWidget>
@@ -14,7 +14,7 @@ using namespace tavelo::test;
 
 namespace {
 
-const bool kXdgApplied = (XdgTree::ForThisProcess(), true);
+const bool kDesktopApplied = (PrivateDesktop::ForThisProcess(), true);
 
 // Which of the three fixture slides a picture is: 1 red, 2 green, 3 blue.
 int SlideShown(TForm1::Inside& f)

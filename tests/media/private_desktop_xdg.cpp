@@ -1,12 +1,9 @@
-#include "tests/media/xdg_tree.h"
+#include "tests/media/private_desktop.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QThread>
 
-#include <cstdlib>
 #include <stdexcept>
 
 namespace tavelo::test {
@@ -23,7 +20,7 @@ void WriteFile(const QString& path, const QByteArray& text)
 
 }  // namespace
 
-XdgTree::XdgTree() : dir_(QDir::tempPath() + QStringLiteral("/tavelo-xdg-XXXXXX"))
+PrivateDesktop::PrivateDesktop() : dir_(QDir::tempPath() + QStringLiteral("/tavelo-xdg-XXXXXX"))
 {
     if (!dir_.isValid())
         throw std::runtime_error("cannot make the XDG tree");
@@ -65,17 +62,7 @@ XdgTree::XdgTree() : dir_(QDir::tempPath() + QStringLiteral("/tavelo-xdg-XXXXXX"
               "audio/x-wav=tavelo-broken.desktop\n");
 }
 
-XdgTree& XdgTree::ForThisProcess()
-{
-    static XdgTree tree;
-    static const bool applied = (tree.Apply(), true);
-    (void)applied;
-    return tree;
-}
-
-QString XdgTree::Root() const { return dir_.path(); }
-
-QList<QPair<QByteArray, QByteArray>> XdgTree::Environment() const
+QList<QPair<QByteArray, QByteArray>> PrivateDesktop::Environment() const
 {
     const QByteArray r = dir_.path().toUtf8();
     return {
@@ -91,79 +78,6 @@ QList<QPair<QByteArray, QByteArray>> XdgTree::Environment() const
     };
 }
 
-void XdgTree::Apply() const
-{
-    for (const auto& [name, value] : Environment()) {
-        if (value.isEmpty())
-            ::unsetenv(name.constData());
-        else
-            ::setenv(name.constData(), value.constData(), 1);
-    }
-}
-
-QProcessEnvironment XdgTree::ApplyTo(QProcessEnvironment env) const
-{
-    for (const auto& [name, value] : Environment()) {
-        if (value.isEmpty())
-            env.remove(QString::fromLatin1(name));
-        else
-            env.insert(QString::fromLatin1(name), QString::fromUtf8(value));
-    }
-    return env;
-}
-
-QString XdgTree::LingerFlag() const { return dir_.path() + QStringLiteral("/launches/.linger"); }
-
-void XdgTree::ClearLaunches() const
-{
-    QDir launches(dir_.path() + QStringLiteral("/launches"));
-    for (const QString& name : launches.entryList(QDir::Files | QDir::Hidden))
-        launches.remove(name);
-}
-
-QList<LaunchRecord> XdgTree::Launches() const
-{
-    QList<LaunchRecord> out;
-    // Names start with the time in nanoseconds, all of one length for years.
-    const QDir launches(dir_.path() + QStringLiteral("/launches"));
-    for (const QString& name : launches.entryList(QDir::Files, QDir::Name)) {
-        QFile f(launches.filePath(name));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        QList<QByteArray> fields = f.readAll().split('\0');
-        if (!fields.isEmpty() && fields.back().isEmpty())
-            fields.removeLast();
-        if (fields.isEmpty())
-            continue;
-        LaunchRecord rec;
-        rec.pid = name.section(QLatin1Char('.'), 1, 1).toLongLong();
-        rec.cwd = QFile::decodeName(fields.takeFirst());
-        for (const QByteArray& a : fields)
-            rec.args << QFile::decodeName(a);
-        rec.rawArgs = fields;
-        out << rec;
-    }
-    return out;
-}
-
-QList<LaunchRecord> XdgTree::WaitForLaunches(int count, int timeoutMs) const
-{
-    QElapsedTimer timer;
-    timer.start();
-    QList<LaunchRecord> got = Launches();
-    while (got.size() < count && timer.elapsed() < timeoutMs) {
-        QThread::msleep(20);
-        got = Launches();
-    }
-    return got;
-}
-
-std::optional<LaunchRecord> XdgTree::WaitForLaunch(int timeoutMs) const
-{
-    const QList<LaunchRecord> got = WaitForLaunches(1, timeoutMs);
-    if (got.isEmpty())
-        return std::nullopt;
-    return got.front();
-}
+QByteArray PrivateDesktop::ProgramFile() const { return "#!/bin/sh\n"; }
 
 }  // namespace tavelo::test
