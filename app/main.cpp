@@ -70,6 +70,7 @@ int main(int argc, char** argv)
     if (!tavelo::Guarded([&] { form = std::make_unique<tavelo::TForm1>(); }))
         return 1;
     form->setWindowIcon(QIcon(QStringLiteral(":/icons/window16.png")));
+    tavelo::KeepCaptionsInside(*form);
     form->show();
     app.exec();
     form.reset();

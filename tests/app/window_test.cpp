@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRawFont>
@@ -289,6 +290,36 @@ TEST(Window, EveryCaptionFitsItsButtonInEveryWidthAndStyle)
         }
     }
     QApplication::setStyle(style);
+}
+
+// Where the system's own face makes a caption too wide (Windows' Comic Sans
+// MS may), that button takes the carried face; the others keep theirs.
+TEST(Window, CaptionTooWideInTheSystemsFaceTakesTheCarriedOne)
+{
+    InstallResources();
+    FormOnDisc fx;
+    TForm1::Inside& f = fx.Build();
+    f.form.show();
+    QPushButton* wide = f.form.findChild<QPushButton*>(QStringLiteral("BitBtn2"));
+    const QFont named = wide->font();
+    // Any face of this system that overflows the widest caption stands in for
+    // a wide system face.
+    QString tooWide;
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Cyrillic)) {
+        QFont font = named;
+        font.setFamily(family);
+        wide->setFont(font);
+        if (!CaptionMisfit(wide).empty()) {
+            tooWide = family;
+            break;
+        }
+    }
+    if (tooWide.isEmpty())
+        GTEST_SKIP() << "no face here is too wide for the caption";
+    KeepCaptionsInside(f.form);
+    EXPECT_EQ(CaptionMisfit(wide), "") << tooWide.toStdString();
+    EXPECT_NE(wide->font().family(), tooWide);
+    EXPECT_EQ(f.form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->font().family(), named.family());
 }
 
 TEST(ApplicationTitle, FromTheProgramFileName)
