@@ -118,6 +118,13 @@ QString LookUpOpener(const QByteArray& native, ShellOpenQuery& query)
     }
     const QString contentType = Association(ASSOCSTR_CONTENTTYPE, extension);
     query.contentType = contentType.isEmpty() ? extension : contentType;
+    // The system starts a program itself, whatever the registry says of its
+    // type (Wine's says nothing).
+    if (extension.compare(QLatin1String(".exe"), Qt::CaseInsensitive) == 0 ||
+        extension.compare(QLatin1String(".com"), Qt::CaseInsensitive) == 0) {
+        query.application = FileName(native);
+        return {};
+    }
     // The shell names no executable that is not there; the command still
     // says which program it would start.
     QString executable = Association(ASSOCSTR_EXECUTABLE, extension);
@@ -128,7 +135,7 @@ QString LookUpOpener(const QByteArray& native, ShellOpenQuery& query)
         return NoApplicationCause(query.contentType);
     }
     if (executable == QLatin1String("%1")) {
-        // A program: it starts itself.
+        // Another kind of program (.bat, .cmd, ...): it starts itself.
         query.application = FileName(native);
         return {};
     }

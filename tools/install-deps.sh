@@ -11,7 +11,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libjpeg62-turbo-dev libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev
-  fonts-urw-base35 fonts-liberation2
+  fonts-urw-base35 fonts-liberation2 fonts-dejavu-core
   xvfb xdotool imagemagick x11-utils openbox procps file python3 strace x11-xkb-utils
   xorriso patchelf debootstrap fontconfig qt6-base-dev-tools dex desktop-file-utils
 )

@@ -96,6 +96,11 @@ TEST_F(WindowsLaunch, EachFailureCauseHasItsOwnMessage)
         MessageOf(QStringLiteral("sound\\A\\1.mp3"), QStringLiteral("print")),
         QStringLiteral("Cannot open \"%1/sound/A/1.mp3\". The operation \"print\" is not supported").arg(root));
 
+    // A program starts itself, whatever its type's registration says.
+    disc.Write(QStringLiteral("player/Player.EXE"), QByteArray("MZ"));
+    const ShellOpenQuery program = QueryShellOpen(QStringLiteral("player\\Player.EXE"));
+    EXPECT_EQ(program.status, ShellOpenQuery::Ready) << program.message.toStdString();
+    EXPECT_EQ(program.application, QStringLiteral("Player.EXE"));
     EXPECT_EQ(QueryShellOpen(QStringLiteral("sound\\A\\missing.mp3")).status, ShellOpenQuery::Missing);
     EXPECT_EQ(QueryShellOpen(QStringLiteral("sound\\A\\unknown.tvlnone")).status, ShellOpenQuery::NoApplication);
     EXPECT_EQ(QueryShellOpen(QStringLiteral("sound\\A\\no extension")).status, ShellOpenQuery::UnknownType);
