@@ -16,6 +16,8 @@
 #include <QImageWriter>
 #include <QMessageBox>
 #include <QPainter>
+#include <QShowEvent>
+#include <QLayout>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -348,8 +350,10 @@ private:
         }
         for (int i = 0; i < v.boxes.size(); ++i) {
             const std::unique_ptr<QMessageBox> box = MakeErrorBox(preview_.title, v.boxes[i], form_.get());
-            box->setWindowModality(Qt::NonModal);
-            box->show();
+            // Sized and laid out as when it opens, but never put on screen.
+            QShowEvent opening;
+            QApplication::sendEvent(box.get(), &opening);
+            box->layout()->activate();
             png_.Write(name(i, ".png"), WithBox(one, *box, preview_.title));
             png_.Write(name(i, "@2x.png"), WithBox(two, *box, preview_.title));
         }
