@@ -6,7 +6,7 @@
 #include "base/errors.h"
 #include "content/file_system.h"
 #include "content/folders.h"
-#include "media/jpeg_image.h"
+#include "media/placement.h"
 #include "menu/app_title.h"
 #include "menu/form1_inside.h"
 
@@ -174,42 +174,61 @@ QImage WithBox(const QImage& window, QMessageBox& box, const QString& title)
     return out;
 }
 
-// A slide decoded off the UI thread, as the picture box's load decodes it.
-struct DecodedSlide {
-    TJPEGImage jpeg;
-    bool ok = false;
-};
-
-void DecodeSlides(const QStringList& paths, std::vector<std::unique_ptr<DecodedSlide>>& out, int threads)
-{
-    out.clear();
-    for (qsizetype i = 0; i < paths.size(); ++i)
-        out.push_back(std::make_unique<DecodedSlide>());
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            for (qsizetype i = t; i < paths.size(); i += threads) {
-                DecodedSlide& slide = *out[static_cast<size_t>(i)];
-                try {
-                    slide.jpeg.LoadFromFile(paths[i]);
-                    (void)slide.jpeg.Bitmap();
-                    slide.ok = true;
-                } catch (...) {
-                    // The window's own handler meets the failure again and shows its box.
-                }
-            }
-        });
+// The slides the check decoded, each drawn at once as the picture box draws
+// it: the part of the box the picture covers, sampled nearest-neighbour from
+// the whole picture. A large disc's slides are then decoded once, on every
+// core, and never all held at full size.
+class ReducedSlides {
+public:
+    // On a decoding thread.
+    void Add(int slide, const QImage& picture)
+    {
+        const QRect rect =
+            PlacePicture(picture.width(), picture.height(), kImage1Box.width, kImage1Box.height, true, true, true);
+        QImage covered;
+        if (!rect.isEmpty()) {
+            covered = QImage(rect.size(), QImage::Format_ARGB32_Premultiplied);
+            QPainter p(&covered);
+            p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            p.translate(-rect.topLeft());
+            p.drawImage(rect, picture);
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        slides_[slide] = {rect, std::move(covered)};
     }
-    for (std::thread& w : workers)
-        w.join();
-}
+
+    // The slide as a picture of the box's size, clear where the slide does
+    // not cover it, which the box shows 1:1 with the window behind it. False
+    // when the slide did not decode.
+    bool Take(int slide, QImage& boxSized)
+    {
+        std::pair<QRect, QImage> taken;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto it = slides_.find(slide);
+            if (it == slides_.end())
+                return false;
+            taken = std::move(it->second);
+            slides_.erase(it);
+        }
+        boxSized = QImage(kImage1Box.width, kImage1Box.height, QImage::Format_ARGB32_Premultiplied);
+        boxSized.fill(Qt::transparent);
+        QPainter p(&boxSized);
+        p.drawImage(taken.first.topLeft(), taken.second);
+        return true;
+    }
+
+private:
+    std::map<int, std::pair<QRect, QImage>> slides_;
+    std::mutex mutex_;
+};
 
 // Clicks through the window and draws each view.
 class Drawer {
 public:
-    Drawer(Preview& preview, const QString& folder, const PreviewOptions& options)
-        : preview_(preview), recorder_(preview.title), threads_(ThreadCount(options.threads)),
-          png_(folder, threads_), progress_(options.progress)
+    Drawer(Preview& preview, ReducedSlides& reduced, const QString& folder, const PreviewOptions& options)
+        : preview_(preview), reduced_(reduced), recorder_(preview.title),
+          png_(folder, ThreadCount(options.threads)), progress_(options.progress)
     {
         TForm1::Options o;
         o.pause = [](int) {};
@@ -266,29 +285,19 @@ private:
             return;
         }
         Full(Section::Slides, SlideId(1), SlideCaption(1, slides[0]));
-        // Decoded a batch at a time on every core; the window then shows each
-        // as its own load would. A slide that fails is left to the window's
-        // own handler, which shows the box.
-        const int batch = threads_;
-        std::vector<std::unique_ptr<DecodedSlide>> decoded;
-        for (int first = 2; first <= slides.size(); first += batch) {
-            QStringList paths;
-            for (int k = first; k < first + batch && k <= slides.size(); ++k)
-                paths << ListedPicturePath(in_->S.BaseDir, kPictureFolder, slides[k - 1]);
-            DecodeSlides(paths, decoded, threads_);
-            for (int i = 0; i < paths.size(); ++i) {
-                const int k = first + i;
-                if (decoded[static_cast<size_t>(i)]->ok) {
-                    in_->Image1->SetPicture(decoded[static_cast<size_t>(i)]->jpeg.Bitmap());
-                    in_->S.SlideIndex = k;
-                    Small(Section::Slides, SlideId(k), SlideCaption(k, slides[k - 1]));
-                } else {
-                    in_->S.SlideIndex = k - 1;
-                    in_->Button2->click();
-                    Full(Section::Slides, SlideId(k), SlideCaption(k, slides[k - 1]));
-                }
+        const bool boxAsChecked = in_->Image1->size() == QSize(kImage1Box.width, kImage1Box.height);
+        for (int k = 2; k <= slides.size(); ++k) {
+            QImage reduced;
+            if (boxAsChecked && reduced_.Take(k, reduced)) {
+                in_->Image1->SetPicture(reduced);
+                in_->S.SlideIndex = k;
+                Small(Section::Slides, SlideId(k), SlideCaption(k, slides[k - 1]));
+            } else {
+                // The window's own handler meets the failure and shows its box.
+                in_->S.SlideIndex = k - 1;
+                in_->Button2->click();
+                Full(Section::Slides, SlideId(k), SlideCaption(k, slides[k - 1]));
             }
-            decoded.clear();
         }
     }
 
@@ -375,8 +384,8 @@ private:
     }
 
     Preview& preview_;
+    ReducedSlides& reduced_;
     BoxRecorder recorder_;
-    const int threads_;
     PngWriter png_;
     std::function<void(int, int)> progress_;
     std::unique_ptr<TForm1> form_;
@@ -471,13 +480,16 @@ QString SectionName(Section section)
 Preview MakePreview(const QByteArray& dir, const QString& folder, const PreviewOptions& options)
 {
     Preview preview;
-    preview.check = CheckDisc(dir, options.check);
+    ReducedSlides reduced;
+    CheckOptions check = options.check;
+    check.slideDecoded = [&reduced](int slide, const QImage& picture) { reduced.Add(slide, picture); };
+    preview.check = CheckDisc(dir, check);
     // The disc's program is "tavelo" on every system: its title heads the boxes.
     preview.title = ApplicationTitleFromFileName(QStringLiteral("tavelo"));
     InstallResources();
     {
         const EnteredFolder entered(dir);
-        Drawer drawer(preview, folder, options);
+        Drawer drawer(preview, reduced, folder, options);
         drawer.Run();
     }
     Attribute(preview);

@@ -44,7 +44,7 @@ struct Preview {
 
 struct PreviewOptions {
     CheckOptions check;
-    int threads = 0;  // picture and PNG work; 0: one per core
+    int threads = 0;  // PNG encoding; 0: one per core (the check's options decode)
     // Called on the calling thread as views are drawn: done of total.
     std::function<void(int done, int total)> progress;
 };
