@@ -151,6 +151,29 @@ bool Inside(const QString& path, const QString& folder)
     return !f.isEmpty() && (path == f || path.startsWith(f + QLatin1Char('/')));
 }
 
+// Parses "command DIR -o OUTPUT": false (with status set) unless DIR is one
+// folder whose path is UTF-8 and the output is given.
+bool DiscAndOutput(QCommandLineParser& parser, const QStringList& args, const QCommandLineOption& output,
+                   const QString& command, const QString& outputName, QString& dir, int& status)
+{
+    if (!ParseOrFail(parser, args, status))
+        return false;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 2)
+        status = Fail(QStringLiteral("%1 takes one folder: tavelo-disc %1 DIR -o %2").arg(command, outputName));
+    else if (!parser.isSet(output))
+        status = Fail(QStringLiteral("give the %1's output with -o %2").arg(command, outputName));
+    else if (!IsValidUtf8Path(positional[1]))
+        status = Fail(QStringLiteral("%1: %2 needs a folder whose path is UTF-8").arg(positional[1], command));
+    else if (!QFileInfo(QtPath(positional[1])).isDir())
+        status = Fail(QStringLiteral("%1: no such folder").arg(QtPath(positional[1])));
+    else {
+        dir = positional[1];
+        return true;
+    }
+    return false;
+}
+
 int Image(QCommandLineParser& parser, const QStringList& args)
 {
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The disc's top folder."));
@@ -166,18 +189,10 @@ int Image(QCommandLineParser& parser, const QStringList& args)
         QStringLiteral("KITDIR"));
     parser.addOptions({output, label, force, kitOption});
     int status = kOk;
-    if (!ParseOrFail(parser, args, status))
+    QString given;
+    if (!DiscAndOutput(parser, args, output, QStringLiteral("image"), QStringLiteral("FILE.iso"), given, status))
         return status;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2)
-        return Fail(QStringLiteral("image takes one folder: tavelo-disc image DIR -o FILE.iso"));
-    if (!parser.isSet(output))
-        return Fail(QStringLiteral("give the image file with -o FILE.iso"));
-    if (!IsValidUtf8Path(positional[1]))
-        return Fail(QStringLiteral("%1: image needs a folder whose path is UTF-8").arg(positional[1]));
-    const QString dir = QtPath(positional[1]);
-    if (!QFileInfo(dir).isDir())
-        return Fail(QStringLiteral("%1: no such folder").arg(dir));
+    const QString dir = QtPath(given);
 
     const QString kit = parser.isSet(kitOption) ? QtPath(parser.value(kitOption)) : DefaultKitFolder();
     if (kit.isEmpty())
@@ -211,7 +226,7 @@ int Image(QCommandLineParser& parser, const QStringList& args)
 
     CheckReport report;
     try {
-        report = RunCheck(positional[1], KitBytes(kit));
+        report = RunCheck(given, KitBytes(kit));
     } catch (const CheckFailure& e) {
         return Fail(QString::fromUtf8(e.what()));
     }
@@ -279,18 +294,12 @@ int PreviewCommand(QCommandLineParser& parser, const QStringList& args)
         QStringLiteral("FOLDER"));
     parser.addOption(output);
     int status = kOk;
-    if (!ParseOrFail(parser, args, status))
+    QString given;
+    if (!DiscAndOutput(parser, args, output, QStringLiteral("preview"), QStringLiteral("FOLDER"), given, status))
         return status;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2)
-        return Fail(QStringLiteral("preview takes one folder: tavelo-disc preview DIR -o FOLDER"));
-    if (!parser.isSet(output))
-        return Fail(QStringLiteral("give the folder for the preview with -o FOLDER"));
-    if (!IsValidUtf8Path(positional[1]) || !IsValidUtf8Path(parser.value(output)))
-        return Fail(QStringLiteral("preview needs folders whose paths are UTF-8"));
-    const QString dir = QtPath(positional[1]);
-    if (!QFileInfo(dir).isDir())
-        return Fail(QStringLiteral("%1: no such folder").arg(dir));
+    if (!IsValidUtf8Path(parser.value(output)))
+        return Fail(QStringLiteral("%1: preview needs an output folder whose path is UTF-8").arg(parser.value(output)));
+    const QString dir = QtPath(given);
     const QString out = ToBeMade(QtPath(parser.value(output)));
     if (Inside(out, dir))
         return Fail(QStringLiteral("write the preview outside the disc folder"));
@@ -320,7 +329,7 @@ int PreviewCommand(QCommandLineParser& parser, const QStringList& args)
     };
     Preview preview;
     try {
-        preview = MakePreview(tavelo::EncodeName(positional[1]), out, options);
+        preview = MakePreview(tavelo::EncodeName(given), out, options);
     } catch (const CheckFailure& e) {
         return Fail(QString::fromUtf8(e.what()));
     } catch (const PreviewFailure& e) {
