@@ -16,8 +16,6 @@
 #include <QImageWriter>
 #include <QMessageBox>
 #include <QPainter>
-#include <QShowEvent>
-#include <QLayout>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -240,6 +238,8 @@ public:
         in_->Timer2Timer();
         form_->show();
         QApplication::setActiveWindow(form_.get());
+        boxHost_.setAttribute(Qt::WA_DontShowOnScreen);
+        boxHost_.show();
     }
 
     ~Drawer()
@@ -358,11 +358,12 @@ private:
             png_.Write(name(0, "@2x.png"), two);
         }
         for (int i = 0; i < v.boxes.size(); ++i) {
-            const std::unique_ptr<QMessageBox> box = MakeErrorBox(preview_.title, v.boxes[i], form_.get());
-            // Sized and laid out as when it opens, but never put on screen.
-            QShowEvent opening;
-            QApplication::sendEvent(box.get(), &opening);
-            box->layout()->activate();
+            const std::unique_ptr<QMessageBox> box = MakeErrorBox(preview_.title, v.boxes[i], nullptr);
+            // The box sizes itself only once it is visible. Shown inside a
+            // host that is never put on screen, it is sized as when it opens
+            // with no platform window to open.
+            box->setParent(&boxHost_, Qt::Widget);
+            box->show();
             png_.Write(name(i, ".png"), WithBox(one, *box, preview_.title));
             png_.Write(name(i, "@2x.png"), WithBox(two, *box, preview_.title));
         }
@@ -388,6 +389,7 @@ private:
     BoxRecorder recorder_;
     PngWriter png_;
     std::function<void(int, int)> progress_;
+    QWidget boxHost_;
     std::unique_ptr<TForm1> form_;
     std::unique_ptr<TForm1::Inside> in_;
     int total_ = 0;
