@@ -15,7 +15,8 @@ h1 { font-size: 1.6em; margin-bottom: .2em; }
 h2 { border-bottom: 2px solid #ccc; padding-top: 1.2em; }
 h3 { font-size: 1em; margin: 0 0 .4em; }
 code { font-size: .95em; }
-nav a { margin-right: 1.2em; }
+nav { margin-bottom: 1em; }
+nav .item { margin-right: 1.5em; white-space: nowrap; }
 .summary { font-size: 1.1em; }
 .counts .error, .error { color: #b00000; }
 .warning { color: #8a5a00; }
@@ -131,9 +132,12 @@ QByteArray PreviewHtml(const Preview& p)
                 full += FullView(v);
         }
         const QString id = SectionName(s).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
-        nav += QStringLiteral("<a href=\"#%1\">%2</a>").arg(id, SectionName(s));
-        if (errors > 0)
-            nav += QStringLiteral("<span class=\"error\">(%1 box%2)</span> ").arg(errors).arg(errors == 1 ? "" : "es");
+        nav += QStringLiteral("<span class=\"item\"><a href=\"#%1\">%2</a>%3</span>\n")
+                   .arg(id, SectionName(s),
+                        errors == 0 ? QString()
+                                    : QStringLiteral(" <span class=\"error\">(%1 box%2)</span>")
+                                          .arg(errors)
+                                          .arg(errors == 1 ? "" : "es"));
         body += QStringLiteral("<section id=\"%1\">\n<h2>%2</h2>\n%3").arg(id, SectionName(s), full);
         if (!small.isEmpty())
             body += QStringLiteral("<p>The other slides, as the slide show shows them (half size):</p>\n"
@@ -142,6 +146,15 @@ QByteArray PreviewHtml(const Preview& p)
         body += QStringLiteral("</section>\n");
     }
     html += QStringLiteral("<nav>%1</nav>\n").arg(nav);
+    QString problems;
+    for (const PreviewView& v : p.views)
+        for (const Finding& f : v.findings)
+            if (f.severity != Severity::Note)
+                problems += QStringLiteral("<li class=\"%1\"><a href=\"#%2\">%3</a>: %4</li>\n")
+                                .arg(SeverityName(f.severity), Esc(v.id), Esc(Visible(v.caption)),
+                                     Esc(Visible(f.message)));
+    if (!problems.isEmpty())
+        html += QStringLiteral("<ul class=\"findings\">\n%1</ul>\n").arg(problems);
     if (!p.discWide.empty()) {
         html += QStringLiteral("<h2 id=\"disc-wide\">The disc as a whole</h2>\n<ul class=\"findings\">\n");
         for (const Finding& f : p.discWide)
