@@ -455,12 +455,18 @@ void Attribute(Preview& p)
         else
             p.discWide.push_back(f);
     }
-    // A box the check does not also report would mean the two disagree.
+    // A box the check does not also report would mean the two disagree. The
+    // check reports it either in its own words (a missing folder, say) beside
+    // the same view, or quoting the menu's.
+    const auto isError = [](const Finding& f) { return f.severity == Severity::Error; };
     for (PreviewView& v : p.views) {
+        const bool errorHere = std::any_of(v.findings.begin(), v.findings.end(), isError);
         for (const QString& box : v.boxes) {
-            const bool reported = std::any_of(p.check.findings.begin(), p.check.findings.end(), [&](const Finding& f) {
-                return f.severity == Severity::Error && f.message.contains(box, Qt::CaseInsensitive);
-            });
+            const bool reported = errorHere || std::any_of(p.check.findings.begin(), p.check.findings.end(),
+                                                           [&](const Finding& f) {
+                                                               return isError(f) &&
+                                                                      f.message.contains(box, Qt::CaseInsensitive);
+                                                           });
             if (!reported)
                 v.unconfirmed << box;
         }

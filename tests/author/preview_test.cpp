@@ -148,6 +148,21 @@ TEST(Preview, BrokenSlideAndMissingLyricsShowBesideTheirViews)
     EXPECT_TRUE(html.contains(QStringLiteral("<span class=\"error\">2 error(s)</span>"))) << html.left(3000).toStdString();
 }
 
+TEST(Preview, EveryBoxOfABareFolderIsAmongTheCheckErrorsOfItsView)
+{
+    Disc disc;
+    disc.MakeDir(QStringLiteral("picture"));
+    QTemporaryDir out;
+    const Preview p = Make(disc.Root(), out);
+    int boxes = 0;
+    for (const PreviewView& v : p.views) {
+        boxes += static_cast<int>(v.boxes.size());
+        EXPECT_TRUE(v.unconfirmed.isEmpty()) << v.id.toStdString() << ": " << v.unconfirmed.join(' ').toStdString();
+        EXPECT_EQ(v.pictures.size(), std::max<qsizetype>(1, v.boxes.size())) << v.id.toStdString();
+    }
+    EXPECT_GE(boxes, 4);  // at start, and on the group, disc, player and help pages
+}
+
 // Compares the preview's pictures with the window the menu's widget tests
 // build on the same disc: the same pixels at the same places.
 TEST(Preview, PicturesAreWhatTheWindowDraws)
