@@ -59,7 +59,7 @@ struct PictureJob {
     QString formed;  // the path as the menu forms it
     QString folder;  // the folder listed, and the name it gave
     QString listed;
-    QString role;  // "slide 3", "the group photo" ...
+    QString role;   // "slide 3", "the group photo" ...
     int slide = 0;  // its position in the slide show, from 1; 0 for a page's picture
     BoxSize box;
     // Results, written by one worker.

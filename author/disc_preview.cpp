@@ -227,8 +227,8 @@ private:
 class Drawer {
 public:
     Drawer(Preview& preview, ReducedSlides& reduced, const QString& folder, const PreviewOptions& options)
-        : preview_(preview), reduced_(reduced), recorder_(preview.title),
-          png_(folder, ThreadCount(options.threads)), progress_(options.progress)
+        : preview_(preview), reduced_(reduced), recorder_(preview.title), png_(folder, ThreadCount(options.threads)),
+          progress_(options.progress)
     {
         TForm1::Options o;
         o.pause = [](int) {};
@@ -342,7 +342,8 @@ private:
         v.boxes = recorder_.Take();
         preview_.views.push_back(std::move(v));
         if (progress_)
-            progress_(static_cast<int>(preview_.views.size()), std::max(total_, static_cast<int>(preview_.views.size())));
+            progress_(static_cast<int>(preview_.views.size()),
+                      std::max(total_, static_cast<int>(preview_.views.size())));
         return preview_.views.back();
     }
 
@@ -438,9 +439,9 @@ void Attribute(Preview& p)
         }
     }
     const std::map<QString, Section> pages = {
-        {QStringLiteral("picture"), Section::Start},     {QStringLiteral("sound"), Section::Start},
-        {QStringLiteral("text"), Section::Lyrics},       {QStringLiteral("about group"), Section::Group},
-        {QStringLiteral("about disk"), Section::Disc},   {QStringLiteral("help"), Section::Help},
+        {QStringLiteral("picture"), Section::Start},   {QStringLiteral("sound"), Section::Start},
+        {QStringLiteral("text"), Section::Lyrics},     {QStringLiteral("about group"), Section::Group},
+        {QStringLiteral("about disk"), Section::Disc}, {QStringLiteral("help"), Section::Help},
         {QStringLiteral("player"), Section::Player},
     };
     for (const Finding& f : p.check.findings) {
@@ -462,11 +463,10 @@ void Attribute(Preview& p)
     for (PreviewView& v : p.views) {
         const bool errorHere = std::any_of(v.findings.begin(), v.findings.end(), isError);
         for (const QString& box : v.boxes) {
-            const bool reported = errorHere || std::any_of(p.check.findings.begin(), p.check.findings.end(),
-                                                           [&](const Finding& f) {
-                                                               return isError(f) &&
-                                                                      f.message.contains(box, Qt::CaseInsensitive);
-                                                           });
+            const bool reported =
+                errorHere || std::any_of(p.check.findings.begin(), p.check.findings.end(), [&](const Finding& f) {
+                    return isError(f) && f.message.contains(box, Qt::CaseInsensitive);
+                });
             if (!reported)
                 v.unconfirmed << box;
         }

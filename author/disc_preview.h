@@ -24,21 +24,21 @@ enum class Section { Start, Slides, Lyrics, Group, Disc, Player, Help };
 // small copy of the picture box instead.
 struct PreviewView {
     Section section = Section::Start;
-    QString id;                // file names start with it: "start", "slide-003", "song-012" ...
+    QString id;  // file names start with it: "start", "slide-003", "song-012" ...
     QString caption;
-    QStringList pictures;      // one file per box the window shows here (or one when none)
-    QStringList pictures2x;    // the same at twice the size; empty for a small copy
-    QSize size;                // the pictures' size at 1×
-    QStringList boxes;         // the error boxes shown here, in the order they come
-    QStringList unconfirmed;   // boxes the check has no error for (never expected)
+    QStringList pictures;           // one file per box the window shows here (or one when none)
+    QStringList pictures2x;         // the same at twice the size; empty for a small copy
+    QSize size;                     // the pictures' size at 1×
+    QStringList boxes;              // the error boxes shown here, in the order they come
+    QStringList unconfirmed;        // boxes the check has no error for (never expected)
     std::vector<Finding> findings;  // the check's findings about what this view shows
 };
 
 struct Preview {
     CheckReport check;
-    QString title;                    // the boxes' caption, the menu's title
-    std::vector<PreviewView> views;   // in menu order
-    std::vector<Finding> discWide;    // findings that belong to no one view
+    QString title;                   // the boxes' caption, the menu's title
+    std::vector<PreviewView> views;  // in menu order
+    std::vector<Finding> discWide;   // findings that belong to no one view
     bool Small(const PreviewView& view) const { return view.pictures2x.isEmpty(); }
 };
 

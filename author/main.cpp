@@ -275,7 +275,8 @@ QString ClearEarlierPreview(const QString& folder)
         return QString();
     QFile index(dir.filePath(QStringLiteral("index.html")));
     if (!index.open(QIODevice::ReadOnly) || !index.read(4096).contains("content=\"tavelo-disc preview\""))
-        return QStringLiteral("%1 is not empty and holds no earlier preview: give a new or an empty folder").arg(folder);
+        return QStringLiteral("%1 is not empty and holds no earlier preview: give a new or an empty folder")
+            .arg(folder);
     index.close();
     QStringList ours = dir.entryList({QStringLiteral("*.png")}, QDir::Files);
     ours << QStringLiteral("index.html");
@@ -349,13 +350,14 @@ int PreviewCommand(QCommandLineParser& parser, const QStringList& args)
             Print(stderr, QStringLiteral("tavelo-disc: %1: the menu shows \"%2\", which the check does not report\n")
                               .arg(v.caption, Visible(box)));
     const CheckReport& check = preview.check;
-    Print(stdout, QStringLiteral("%1 error(s), %2 warning(s), %3 note(s); %4 views drawn in %5 s.\nPreview written: %6\n")
-                      .arg(check.Count(Severity::Error))
-                      .arg(check.Count(Severity::Warning))
-                      .arg(check.Count(Severity::Note))
-                      .arg(preview.views.size())
-                      .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1)
-                      .arg(page));
+    Print(stdout,
+          QStringLiteral("%1 error(s), %2 warning(s), %3 note(s); %4 views drawn in %5 s.\nPreview written: %6\n")
+              .arg(check.Count(Severity::Error))
+              .arg(check.Count(Severity::Warning))
+              .arg(check.Count(Severity::Note))
+              .arg(preview.views.size())
+              .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1)
+              .arg(page));
     return check.Count(Severity::Error) > 0 ? kDiscErrors : kOk;
 }
 

@@ -117,8 +117,8 @@ QByteArray PreviewHtml(const Preview& p)
 
     QString nav;
     QString body;
-    for (Section s : {Section::Start, Section::Slides, Section::Lyrics, Section::Group, Section::Disc,
-                      Section::Player, Section::Help}) {
+    for (Section s : {Section::Start, Section::Slides, Section::Lyrics, Section::Group, Section::Disc, Section::Player,
+                      Section::Help}) {
         QString full;
         QString small;
         int errors = 0;
@@ -150,9 +150,9 @@ QByteArray PreviewHtml(const Preview& p)
     for (const PreviewView& v : p.views)
         for (const Finding& f : v.findings)
             if (f.severity != Severity::Note)
-                problems += QStringLiteral("<li class=\"%1\"><a href=\"#%2\">%3</a>: %4</li>\n")
-                                .arg(SeverityName(f.severity), Esc(v.id), Esc(Visible(v.caption)),
-                                     Esc(Visible(f.message)));
+                problems +=
+                    QStringLiteral("<li class=\"%1\"><a href=\"#%2\">%3</a>: %4</li>\n")
+                        .arg(SeverityName(f.severity), Esc(v.id), Esc(Visible(v.caption)), Esc(Visible(f.message)));
     if (!problems.isEmpty())
         html += QStringLiteral("<ul class=\"findings\">\n%1</ul>\n").arg(problems);
     if (!p.discWide.empty()) {

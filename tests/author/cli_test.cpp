@@ -250,7 +250,8 @@ TEST(DiscTool, PreviewWritesOnlyOutsideTheDisc)
         {{disc.Root(), QStringLiteral("-o"), foreign}, "holds no earlier preview"},
         {{disc.Root(), QStringLiteral("-o"), aFile}, "is not a folder"},
         {{disc.Root()}, "-o FOLDER"},
-        {{disc.Path(QStringLiteral("none")), QStringLiteral("-o"), outs.filePath(QStringLiteral("p"))}, "no such folder"},
+        {{disc.Path(QStringLiteral("none")), QStringLiteral("-o"), outs.filePath(QStringLiteral("p"))},
+         "no such folder"},
     };
     for (const auto& r : refused) {
         const Result result = Tool(QStringList{QStringLiteral("preview")} + r.args);

@@ -23,10 +23,7 @@ using test::Disc;
 
 const bool kXdgApplied = (test::XdgTree::ForThisProcess(), true);
 
-Preview Make(const QString& disc, const QTemporaryDir& out)
-{
-    return MakePreview(EncodeName(disc), out.path());
-}
+Preview Make(const QString& disc, const QTemporaryDir& out) { return MakePreview(EncodeName(disc), out.path()); }
 
 const PreviewView* ViewById(const Preview& p, const QString& id)
 {
@@ -131,8 +128,8 @@ TEST(Preview, BrokenSlideAndMissingLyricsShowBesideTheirViews)
     // differs from the 1x one only by the fonts' hinting in the box.
     const QImage withBox(out.filePath(slide->pictures[0]));
     ASSERT_EQ(withBox.size(), QSize(688, 449));
-    const QImage halved = QImage(out.filePath(slide->pictures2x[0])).scaled(withBox.size(), Qt::IgnoreAspectRatio,
-                                                                             Qt::SmoothTransformation);
+    const QImage halved = QImage(out.filePath(slide->pictures2x[0]))
+                              .scaled(withBox.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QRect middle(withBox.rect().center() - QPoint(100, 40), QSize(200, 80));
     double difference = 0;
     for (int y = middle.top(); y <= middle.bottom(); ++y)
@@ -145,7 +142,8 @@ TEST(Preview, BrokenSlideAndMissingLyricsShowBesideTheirViews)
     EXPECT_TRUE(figure.contains(QStringLiteral("class=\"error box\"")));
     EXPECT_TRUE(figure.contains(slide->boxes[0].toHtmlEscaped()));
     EXPECT_TRUE(FigureOf(html, song->id).contains(QStringLiteral("lyrics-missing")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<span class=\"error\">2 error(s)</span>"))) << html.left(3000).toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("<span class=\"error\">2 error(s)</span>")))
+        << html.left(3000).toStdString();
 }
 
 TEST(Preview, EveryBoxOfABareFolderIsAmongTheCheckErrorsOfItsView)
