@@ -261,9 +261,10 @@ public:
             songs += in_->TreeView1->topLevelItem(a)->childCount();
         total_ = 1 + std::max<int>(1, static_cast<int>(slides.size())) + std::max(1, songs) + 4;
 
+        // The sections as the menu lists them, top down.
         Full(Section::Start, QStringLiteral("start"), QStringLiteral("The window at start"));
-        DrawSlides(slides);
         DrawLyrics();
+        DrawSlides(slides);
         in_->BitBtn3->click();
         Full(Section::Group, QStringLiteral("group"), QStringLiteral("The group page"));
         in_->BitBtn4->click();
@@ -479,8 +480,8 @@ QString SectionName(Section section)
 {
     switch (section) {
     case Section::Start: return QStringLiteral("At start");
-    case Section::Slides: return QStringLiteral("Slides");
     case Section::Lyrics: return QStringLiteral("Lyrics");
+    case Section::Slides: return QStringLiteral("Slides");
     case Section::Group: return QStringLiteral("Group");
     case Section::Disc: return QStringLiteral("Disc");
     case Section::Player: return QStringLiteral("Player");

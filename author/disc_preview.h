@@ -17,7 +17,8 @@
 
 namespace tavelo::author {
 
-enum class Section { Start, Slides, Lyrics, Group, Disc, Player, Help };
+// In the order the menu lists them, top down.
+enum class Section { Start, Lyrics, Slides, Group, Disc, Player, Help };
 
 // One thing a listener can see. A full view is the whole window, drawn once
 // at its size and once at twice it; a slide that shows without trouble is a

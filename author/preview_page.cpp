@@ -117,7 +117,7 @@ QByteArray PreviewHtml(const Preview& p)
 
     QString nav;
     QString body;
-    for (Section s : {Section::Start, Section::Slides, Section::Lyrics, Section::Group, Section::Disc, Section::Player,
+    for (Section s : {Section::Start, Section::Lyrics, Section::Slides, Section::Group, Section::Disc, Section::Player,
                       Section::Help}) {
         QString full;
         QString small;

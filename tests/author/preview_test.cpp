@@ -49,10 +49,10 @@ TEST(Preview, DemoDiscHasOnePicturePerViewAndAnIndexThatNamesThem)
     for (const Album& a : p.check.catalogue)
         songs += static_cast<int>(a.songs.size());
     std::vector<QString> expected{QStringLiteral("start")};
-    for (int k = 1; k <= p.check.slides.size(); ++k)
-        expected.push_back(QStringLiteral("slide-%1").arg(k, 3, 10, QLatin1Char('0')));
     for (int s = 1; s <= songs; ++s)
         expected.push_back(QStringLiteral("song-%1").arg(s, 3, 10, QLatin1Char('0')));
+    for (int k = 1; k <= p.check.slides.size(); ++k)
+        expected.push_back(QStringLiteral("slide-%1").arg(k, 3, 10, QLatin1Char('0')));
     for (const char* page : {"group", "disc", "player", "help"})
         expected.push_back(QString::fromLatin1(page));
     std::vector<QString> ids;
