@@ -8,6 +8,13 @@
 
 namespace tavelo {
 
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& title, const QString& finalMessage, QWidget* owner)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, title, finalMessage, QMessageBox::Ok, owner);
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
 void MessageBoxReport::Report(const QString& finalMessage)
 {
     if (open_) {
@@ -36,9 +43,7 @@ void MessageBoxReport::ShowBox(const QString& finalMessage)
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
     QWidget* owner = QApplication::activeWindow();
-    QMessageBox box(QMessageBox::Critical, title_, finalMessage, QMessageBox::Ok, owner);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    MakeErrorBox(title_, finalMessage, owner)->exec();
 }
 
 }  // namespace tavelo

@@ -12,7 +12,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QMessageBox;
+class QWidget;
+
 namespace tavelo {
+
+// The box the report shows for one message, built but not yet shown. The
+// author's preview draws the very same box.
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& title, const QString& finalMessage, QWidget* owner);
 
 class MessageBoxReport : public ErrorReport {
 public:

@@ -59,7 +59,8 @@ struct PictureJob {
     QString formed;  // the path as the menu forms it
     QString folder;  // the folder listed, and the name it gave
     QString listed;
-    QString role;  // "slide 3", "the group photo" ...
+    QString role;   // "slide 3", "the group photo" ...
+    int slide = 0;  // its position in the slide show, from 1; 0 for a page's picture
     BoxSize box;
     // Results, written by one worker.
     bool ok = false;
@@ -147,7 +148,7 @@ private:
     std::condition_variable changed_;
 };
 
-void Decode(PictureJob& job)
+void Decode(PictureJob& job, const CheckOptions& options)
 {
     try {
         TJPEGImage jpeg;
@@ -156,6 +157,8 @@ void Decode(PictureJob& job)
         job.width = bitmap.width();
         job.height = bitmap.height();
         job.ok = true;
+        if (job.slide > 0 && options.slideDecoded)
+            options.slideDecoded(job.slide, bitmap);
     } catch (const Exception& e) {
         job.message = FinalMessage(e.Message());
     } catch (const std::bad_alloc&) {
@@ -187,7 +190,7 @@ void DecodeAll(std::vector<PictureJob>& jobs, const CheckOptions& options)
                 const Resolved r = ResolvePath(job.formed);
                 const qint64 cost = r.ok() ? DecodingCost(r.native) : 0;
                 budget.Acquire(i, cost);
-                Decode(job);
+                Decode(job, options);
                 budget.Release(cost);
                 {
                     std::lock_guard<std::mutex> lock(mutex);
@@ -392,6 +395,7 @@ private:
             job.folder = base_ + kPictureFolder;
             job.listed = name;
             job.role = QStringLiteral("slide %1").arg(k);
+            job.slide = k;
             job.box = kImage1Box;
             Use(job.formed);
             jobs.push_back(std::move(job));

@@ -4,6 +4,7 @@
 // launcher queries. Nothing inside the disc is ever written.
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -54,6 +55,9 @@ struct CheckOptions {
     qint64 extraBytes = 0;  // added to the size (what an image adds, e.g. the kit)
     // Called on the calling thread while pictures decode: done of total.
     std::function<void(int done, int total)> progress;
+    // Called on a decoding thread for each slide that decodes, with its
+    // position (from 1) and its picture, which lives only for the call.
+    std::function<void(int slide, const QImage& picture)> slideDecoded;
 };
 
 // The check could not run (the folder is missing, not a folder, or cannot

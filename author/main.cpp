@@ -1,21 +1,29 @@
 // tavelo-disc: the author's tool. check a disc folder the way the menu will
-// meet it, build its image with the program kit, or start a new one.
+// meet it, preview what the menu will show, build its image with the program
+// kit, or start a new one.
 // Exit status: 0 fine, 1 the disc has errors, 2 the command could not run.
 
 #include "author/disc_check.h"
 #include "author/disc_image.h"
 #include "author/disc_new.h"
+#include "author/disc_preview.h"
 #include "content/file_system.h"
 #include "content/paths.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -39,10 +47,14 @@ int Fail(const QString& why)
     return kCannotRun;
 }
 
-// A progress bar on a terminal's stderr, once the check has run a second.
+// A progress bar on a terminal's stderr, once the work has run a second.
 class ProgressBar {
 public:
-    ProgressBar() : tty_(tavelo::StandardErrorIsTerminal()) { clock_.start(); }
+    explicit ProgressBar(QString label = QStringLiteral("Decoding pictures"))
+        : tty_(tavelo::StandardErrorIsTerminal()), label_(std::move(label))
+    {
+        clock_.start();
+    }
     ~ProgressBar() { Clear(); }
 
     void Show(int done, int total)
@@ -51,8 +63,8 @@ public:
             return;
         constexpr int kWidth = 30;
         const int filled = kWidth * done / total;
-        Print(stderr, QStringLiteral("\rDecoding pictures [%1%2] %3/%4")
-                          .arg(QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char('.')))
+        Print(stderr, QStringLiteral("\r%1 [%2%3] %4/%5")
+                          .arg(label_, QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char('.')))
                           .arg(done)
                           .arg(total));
         shown_ = true;
@@ -67,6 +79,7 @@ public:
 
 private:
     bool tty_;
+    QString label_;
     bool shown_ = false;
     QElapsedTimer clock_;
 };
@@ -138,6 +151,29 @@ bool Inside(const QString& path, const QString& folder)
     return !f.isEmpty() && (path == f || path.startsWith(f + QLatin1Char('/')));
 }
 
+// Parses "command DIR -o OUTPUT": false (with status set) unless DIR is one
+// folder whose path is UTF-8 and the output is given.
+bool DiscAndOutput(QCommandLineParser& parser, const QStringList& args, const QCommandLineOption& output,
+                   const QString& command, const QString& outputName, QString& dir, int& status)
+{
+    if (!ParseOrFail(parser, args, status))
+        return false;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 2)
+        status = Fail(QStringLiteral("%1 takes one folder: tavelo-disc %1 DIR -o %2").arg(command, outputName));
+    else if (!parser.isSet(output))
+        status = Fail(QStringLiteral("give the %1's output with -o %2").arg(command, outputName));
+    else if (!IsValidUtf8Path(positional[1]))
+        status = Fail(QStringLiteral("%1: %2 needs a folder whose path is UTF-8").arg(positional[1], command));
+    else if (!QFileInfo(QtPath(positional[1])).isDir())
+        status = Fail(QStringLiteral("%1: no such folder").arg(QtPath(positional[1])));
+    else {
+        dir = positional[1];
+        return true;
+    }
+    return false;
+}
+
 int Image(QCommandLineParser& parser, const QStringList& args)
 {
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The disc's top folder."));
@@ -153,18 +189,10 @@ int Image(QCommandLineParser& parser, const QStringList& args)
         QStringLiteral("KITDIR"));
     parser.addOptions({output, label, force, kitOption});
     int status = kOk;
-    if (!ParseOrFail(parser, args, status))
+    QString given;
+    if (!DiscAndOutput(parser, args, output, QStringLiteral("image"), QStringLiteral("FILE.iso"), given, status))
         return status;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2)
-        return Fail(QStringLiteral("image takes one folder: tavelo-disc image DIR -o FILE.iso"));
-    if (!parser.isSet(output))
-        return Fail(QStringLiteral("give the image file with -o FILE.iso"));
-    if (!IsValidUtf8Path(positional[1]))
-        return Fail(QStringLiteral("%1: image needs a folder whose path is UTF-8").arg(positional[1]));
-    const QString dir = QtPath(positional[1]);
-    if (!QFileInfo(dir).isDir())
-        return Fail(QStringLiteral("%1: no such folder").arg(dir));
+    const QString dir = QtPath(given);
 
     const QString kit = parser.isSet(kitOption) ? QtPath(parser.value(kitOption)) : DefaultKitFolder();
     if (kit.isEmpty())
@@ -198,7 +226,7 @@ int Image(QCommandLineParser& parser, const QStringList& args)
 
     CheckReport report;
     try {
-        report = RunCheck(positional[1], KitBytes(kit));
+        report = RunCheck(given, KitBytes(kit));
     } catch (const CheckFailure& e) {
         return Fail(QString::fromUtf8(e.what()));
     }
@@ -216,6 +244,121 @@ int Image(QCommandLineParser& parser, const QStringList& args)
                       .arg(outPath, volume)
                       .arg(static_cast<double>(QFileInfo(outPath).size()) / 1e6, 0, 'f', 1));
     return kOk;
+}
+
+// Where path will be once made: its nearest existing folder, canonical, with
+// the rest of path after it.
+QString ToBeMade(const QString& path)
+{
+    QString at = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QStringList rest;
+    while (!QFileInfo::exists(at)) {
+        const QString up = QFileInfo(at).path();
+        if (up == at)
+            break;
+        rest.prepend(QFileInfo(at).fileName());
+        at = up;
+    }
+    const QString real = QFileInfo(at).canonicalFilePath();
+    if (real.isEmpty())
+        return at;
+    return rest.isEmpty() ? real : QDir::cleanPath(real + QLatin1Char('/') + rest.join(QLatin1Char('/')));
+}
+
+// An output folder is new, empty, or holds an earlier preview, whose pictures
+// and page are removed so that none of them outlives its view. Returns what
+// is wrong, or empty.
+QString ClearEarlierPreview(const QString& folder)
+{
+    const QDir dir(folder);
+    if (!dir.exists() || dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        return QString();
+    QFile index(dir.filePath(QStringLiteral("index.html")));
+    if (!index.open(QIODevice::ReadOnly) || !index.read(4096).contains("content=\"tavelo-disc preview\""))
+        return QStringLiteral("%1 is not empty and holds no earlier preview: give a new or an empty folder")
+            .arg(folder);
+    index.close();
+    QStringList ours = dir.entryList({QStringLiteral("*.png")}, QDir::Files);
+    ours << QStringLiteral("index.html");
+    for (const QString& name : ours)
+        if (!QFile::remove(dir.filePath(name)))
+            return QStringLiteral("%1: cannot remove the earlier preview's %2").arg(folder, name);
+    return QString();
+}
+
+int PreviewCommand(QCommandLineParser& parser, const QStringList& args)
+{
+    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The disc's top folder."));
+    const QCommandLineOption output(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("The folder for the pictures and index.html: new, empty, or an earlier preview's."),
+        QStringLiteral("FOLDER"));
+    parser.addOption(output);
+    int status = kOk;
+    QString given;
+    if (!DiscAndOutput(parser, args, output, QStringLiteral("preview"), QStringLiteral("FOLDER"), given, status))
+        return status;
+    if (!IsValidUtf8Path(parser.value(output)))
+        return Fail(QStringLiteral("%1: preview needs an output folder whose path is UTF-8").arg(parser.value(output)));
+    const QString dir = QtPath(given);
+    const QString out = ToBeMade(QtPath(parser.value(output)));
+    if (Inside(out, dir))
+        return Fail(QStringLiteral("write the preview outside the disc folder"));
+    if (QFileInfo::exists(out) && !QFileInfo(out).isDir())
+        return Fail(QStringLiteral("%1 is not a folder").arg(out));
+    if (const QString problem = ClearEarlierPreview(out); !problem.isEmpty())
+        return Fail(problem);
+    if (!QDir().mkpath(out))
+        return Fail(QStringLiteral("%1: cannot make the folder").arg(out));
+
+    // From beside a kit the faces the kit carries are the menu's too.
+    if (const QString kit = DefaultKitFolder(); !kit.isEmpty()) {
+        const QDir fonts(kit + QStringLiteral("/tavelo/fonts"));
+        for (const QString& name : fonts.entryList(QDir::Files))
+            QFontDatabase::addApplicationFont(fonts.filePath(name));
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    ProgressBar decoding;
+    ProgressBar drawing(QStringLiteral("Drawing views"));
+    PreviewOptions options;
+    options.check.progress = [&decoding](int done, int total) { decoding.Show(done, total); };
+    options.progress = [&](int done, int total) {
+        decoding.Clear();
+        drawing.Show(done, total);
+    };
+    Preview preview;
+    try {
+        preview = MakePreview(tavelo::EncodeName(given), out, options);
+    } catch (const CheckFailure& e) {
+        return Fail(QString::fromUtf8(e.what()));
+    } catch (const PreviewFailure& e) {
+        return Fail(QString::fromUtf8(e.what()));
+    }
+    const QString page = out + QStringLiteral("/index.html");
+    QFile file(page);
+    const QByteArray html = PreviewHtml(preview);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(html) != html.size() || !file.flush())
+        return Fail(QStringLiteral("%1: %2").arg(page, file.errorString()));
+    file.close();
+    decoding.Clear();
+    drawing.Clear();
+
+    for (const PreviewView& v : preview.views)
+        for (const QString& box : v.unconfirmed)
+            Print(stderr, QStringLiteral("tavelo-disc: %1: the menu shows \"%2\", which the check does not report\n")
+                              .arg(v.caption, Visible(box)));
+    const CheckReport& check = preview.check;
+    Print(stdout,
+          QStringLiteral("%1 error(s), %2 warning(s), %3 note(s); %4 views drawn in %5 s.\nPreview written: %6\n")
+              .arg(check.Count(Severity::Error))
+              .arg(check.Count(Severity::Warning))
+              .arg(check.Count(Severity::Note))
+              .arg(preview.views.size())
+              .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1)
+              .arg(page));
+    return check.Count(Severity::Error) > 0 ? kDiscErrors : kOk;
 }
 
 int New(QCommandLineParser& parser, const QStringList& args)
@@ -240,20 +383,38 @@ int New(QCommandLineParser& parser, const QStringList& args)
     return kOk;
 }
 
+// The first argument that is not an option names the command.
+bool IsPreview(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] != '-')
+            return std::strcmp(argv[i], "preview") == 0;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Only the preview draws: it builds the window offscreen, so it needs no
+    // display and draws the same whatever the desktop.
+    std::unique_ptr<QCoreApplication> app;
+    if (IsPreview(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("tavelo-disc"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("The author's tool for a Tavelo disc.\n"
                        "  check [DIR]                  report every problem the menu would meet\n"
+                       "  preview DIR -o FOLDER        draw what the menu will show, as PNG files and index.html\n"
                        "  image DIR -o FILE.iso        check, then build the disc image with the program kit\n"
                        "  new DIR                      lay out an empty disc"));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check, image or new"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check, preview, image or new"));
     parser.addHelpOption();
 
     QStringList args;
@@ -275,9 +436,11 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(command, QStringLiteral("The command."), command);
     if (command == QLatin1String("check"))
         return Check(parser, args);
+    if (command == QLatin1String("preview"))
+        return PreviewCommand(parser, args);
     if (command == QLatin1String("image"))
         return Image(parser, args);
     if (command == QLatin1String("new"))
         return New(parser, args);
-    return Fail(QStringLiteral("unknown command \"%1\": use check, image or new").arg(command));
+    return Fail(QStringLiteral("unknown command \"%1\": use check, preview, image or new").arg(command));
 }

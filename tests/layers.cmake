@@ -7,7 +7,7 @@ set(allowed_content base content)
 set(allowed_media   base content media)
 set(allowed_menu    base content media menu)
 set(allowed_app     base content media menu app)
-set(allowed_author  base content media author)
+set(allowed_author  base content media menu app author)
 # Folders of the tree that production code must never include.
 set(known base content media menu app author tests bench fixtures tools)
 

@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-urw-base35 fonts-liberation2 fonts-dejavu-core
   xvfb xdotool imagemagick x11-utils openbox procps file python3 strace x11-xkb-utils
   xorriso patchelf debootstrap fontconfig qt6-base-dev-tools dex desktop-file-utils
+  chromium
 )
 
 # tools/windows/toolchain.sh builds Qt and libjpeg-turbo from Debian's sources

@@ -1,5 +1,5 @@
-// The tavelo-disc program: exit codes, JSON output, new and image, and that
-// nothing inside the disc folder is ever written.
+// The tavelo-disc program: exit codes, JSON output, new, preview and image,
+// and that nothing inside the disc folder is ever written.
 #include "tests/author/author_fixture.h"
 #include "tests/fixture.h"
 #include "tests/media/private_desktop.h"
@@ -225,6 +225,57 @@ TEST(DiscTool, NewLaysOutASkeletonOnlyInAnEmptyFolder)
     const QStringList before = Snapshot(fresh);
     EXPECT_EQ(Tool({QStringLiteral("new"), fresh}).exit, 2);
     EXPECT_EQ(Snapshot(fresh), before);
+}
+
+TEST(DiscTool, PreviewWritesOnlyOutsideTheDisc)
+{
+    Disc disc;
+    WriteGoodDisc(disc);
+    disc.Write(QStringLiteral("picture/03 c.jpg"), "not a picture");
+    QTemporaryDir outs;
+    const QString foreign = outs.filePath(QStringLiteral("foreign"));
+    QDir().mkpath(foreign);
+    QFile(foreign + QStringLiteral("/keep.txt")).open(QIODevice::WriteOnly);
+    const QString aFile = outs.filePath(QStringLiteral("a file"));
+    QFile(aFile).open(QIODevice::WriteOnly);
+    const QStringList before = Snapshot(disc.Root());
+
+    // Output folders that are refused, with what the refusal says.
+    const struct {
+        QStringList args;
+        const char* says;
+    } refused[] = {
+        {{disc.Root(), QStringLiteral("-o"), disc.Path(QStringLiteral("preview"))}, "outside the disc"},
+        {{disc.Root(), QStringLiteral("-o"), disc.Path(QStringLiteral("picture/../new/deeper"))}, "outside the disc"},
+        {{disc.Root(), QStringLiteral("-o"), foreign}, "holds no earlier preview"},
+        {{disc.Root(), QStringLiteral("-o"), aFile}, "is not a folder"},
+        {{disc.Root()}, "-o FOLDER"},
+        {{disc.Path(QStringLiteral("none")), QStringLiteral("-o"), outs.filePath(QStringLiteral("p"))},
+         "no such folder"},
+    };
+    for (const auto& r : refused) {
+        const Result result = Tool(QStringList{QStringLiteral("preview")} + r.args);
+        EXPECT_EQ(result.exit, 2) << r.says;
+        EXPECT_TRUE(result.err.contains(QLatin1String(r.says))) << result.err.toStdString();
+    }
+    EXPECT_EQ(Snapshot(disc.Root()), before);
+    EXPECT_TRUE(QFileInfo::exists(foreign + QStringLiteral("/keep.txt")));
+    EXPECT_FALSE(QFileInfo::exists(outs.filePath(QStringLiteral("p"))));
+
+    // A made preview, then a second one over it: no picture of the first
+    // outlives it. The disc has an error, so the exit says so.
+    const QString out = outs.filePath(QStringLiteral("new/preview"));
+    const Result made = Tool({QStringLiteral("preview"), disc.Root(), QStringLiteral("-o"), out});
+    EXPECT_EQ(made.exit, 1) << made.err.toStdString();
+    EXPECT_TRUE(made.out.contains(QStringLiteral("Preview written: %1/index.html").arg(out))) << made.out.toStdString();
+    QFile(out + QStringLiteral("/slide-999.png")).open(QIODevice::WriteOnly);
+    QFile::remove(disc.Path(QStringLiteral("picture/03 c.jpg")));
+    const QStringList second = Snapshot(disc.Root());
+    EXPECT_EQ(Tool({QStringLiteral("preview"), disc.Root(), QStringLiteral("-o"), out}).exit, 0);
+    EXPECT_EQ(Snapshot(disc.Root()), second);
+    EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral("/slide-999.png")));
+    EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral("/slide-003.png")));
+    EXPECT_TRUE(QFileInfo::exists(out + QStringLiteral("/slide-002.png")));
 }
 
 class ImageTest : public ::testing::Test {
