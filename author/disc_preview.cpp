@@ -16,6 +16,7 @@
 #include <QImageWriter>
 #include <QMessageBox>
 #include <QPainter>
+#include <QThread>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -76,8 +77,14 @@ class PngWriter {
 public:
     PngWriter(QString folder, int threads) : folder_(std::move(folder))
     {
-        for (int i = 0; i < threads; ++i)
-            workers_.emplace_back([this] { Work(); });
+        // Qt's own threads (writers on threads Qt did not start crashed on
+        // Windows), and the image plugins loaded here, on the window's thread:
+        // loaded from a worker, they held the program's exit on Windows.
+        (void)QImageWriter::supportedImageFormats();
+        for (int i = 0; i < threads; ++i) {
+            workers_.emplace_back(QThread::create([this] { Work(); }));
+            workers_.back()->start();
+        }
     }
     ~PngWriter() { Finish(); }
 
@@ -97,9 +104,8 @@ public:
             closed_ = true;
         }
         changed_.notify_all();
-        for (std::thread& w : workers_)
-            if (w.joinable())
-                w.join();
+        for (const std::unique_ptr<QThread>& w : workers_)
+            w->wait();
         return failure_;
     }
 
@@ -129,7 +135,7 @@ private:
     }
 
     const QString folder_;
-    std::vector<std::thread> workers_;
+    std::vector<std::unique_ptr<QThread>> workers_;
     std::deque<std::pair<QString, QImage>> queue_;
     bool closed_ = false;
     QString failure_;
@@ -238,6 +244,7 @@ public:
         // Selecting a song starts it in the desktop's player: not here.
         in_->FileRun1.ActionList->Suspended = true;
         in_->Timer2Timer();
+        KeepCaptionsInside(*form_);
         form_->show();
         QApplication::setActiveWindow(form_.get());
         boxHost_.setAttribute(Qt::WA_DontShowOnScreen);

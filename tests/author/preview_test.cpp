@@ -1,6 +1,7 @@
 // The author's preview: one picture per view of the demo disc, errors beside
 // the view they happen in, and pictures that are what the window draws.
 #include "author/disc_preview.h"
+#include "fixtures/jpeg_codec.h"
 #include "content/paths.h"
 #include "menu/form1_inside.h"
 #include "tests/author/author_fixture.h"
@@ -170,11 +171,15 @@ TEST(Preview, PicturesAreWhatTheWindowDraws)
     disc.WriteJpeg(QStringLiteral("picture/01 a.jpg"), 64, 48, 0xFF0000);
     {
         // Fine stripes that a box's downscaling samples: any other sampling shows.
-        QImage stripes(701, 523, QImage::Format_RGB32);
-        for (int y = 0; y < stripes.height(); ++y)
-            for (int x = 0; x < stripes.width(); ++x)
-                stripes.setPixel(x, y, qRgb((x * 37) % 256, (y * 53) % 256, ((x + y) % 3) * 120));
-        ASSERT_TRUE(stripes.save(disc.Path(QStringLiteral("picture/02 b.jpg")), "jpeg", 95));
+        test::Pixels stripes{701, 523, 3, {}};
+        for (int y = 0; y < stripes.height; ++y)
+            for (int x = 0; x < stripes.width; ++x)
+                stripes.data.insert(stripes.data.end(), {static_cast<std::uint8_t>((x * 37) % 256),
+                                                         static_cast<std::uint8_t>((y * 53) % 256),
+                                                         static_cast<std::uint8_t>(((x + y) % 3) * 120)});
+        test::EncodeOptions options;
+        options.quality = 95;
+        disc.Write(QStringLiteral("picture/02 b.jpg"), test::EncodeJpeg(stripes, options));
     }
     disc.WriteJpeg(QStringLiteral("about group/00 photo.jpg"), 80, 40, 0xFFFF00);
     QTemporaryDir out;
