@@ -89,8 +89,9 @@ def make_prefix(prefix, disc):
 
 
 def register_recorder(source, work, env):
-    """A stand-in player for .mp3 files: notes the file it gets and the
-    folder it starts in, in launches.txt beside itself."""
+    """A stand-in player for .mp3 files: records the folder it starts in and
+    the file it gets in the folder TAVELO_LAUNCHES names, which it inherits
+    through the menu from env. Returns that folder."""
     recorder = os.path.join(work, "recorder.exe")
     run(["x86_64-w64-mingw32-g++-posix", "-municode", "-static", "-O2", "-o", recorder,
          os.path.join(source, "tests/media/win_recorder.cpp")], "compiling the recorder")
@@ -99,7 +100,21 @@ def register_recorder(source, work, env):
         for key, value in (("\\.mp3", "Tavelo.Recorder"), ("\\Tavelo.Recorder\\shell\\open\\command", command)):
             run(["wine", "reg", "add", hive + "\\Software\\Classes" + key, "/ve", "/t", "REG_SZ", "/d", value, "/f"],
                 "registering the recorder", env=env)
-    return os.path.join(work, "launches.txt")
+    launches = os.path.join(work, "launches")
+    if os.path.exists(launches):
+        shutil.rmtree(launches)
+    os.makedirs(launches)
+    env["TAVELO_LAUNCHES"] = run(["winepath", "-w", launches], "winepath", env=env).strip()
+    return launches
+
+
+def recorded(launches):
+    """Each start of the recorder as "file|folder", in the order they came."""
+    seen = []
+    for name in sorted(n for n in os.listdir(launches) if not n.startswith(".")):
+        fields = open(os.path.join(launches, name), "rb").read().decode("utf-8").split("\0")
+        seen.append("%s|%s" % (fields[1] if len(fields) > 2 else "", fields[0]))
+    return seen
 
 
 def choose_first_song(s, launches):
@@ -109,8 +124,7 @@ def choose_first_song(s, launches):
     rows = wait_until(lambda: (lambda r: r if len(r) == 5 else None)(tree_rows(s.shot())), 10,
                       "the first album's three songs")
     s.click(TREEVIEW1[0] + 70, row_y(rows[1]))
-    seen = wait_until(lambda: os.path.exists(launches) and open(launches, encoding="utf-8").read().splitlines(),
-                      20, "the song reaching the recorder")
+    seen = wait_until(lambda: recorded(launches), 20, "the song reaching the recorder")
     want = ["D:\\sound\\2019 Первый альбом\\01 Маяк.mp3|D:\\sound\\2019 Первый альбом"]
     check(seen == want, "the recorder got %r, expected %r" % (seen, want))
     log("song reached the recorder:", seen[0])
@@ -176,8 +190,6 @@ def check_windows(source, iso, work):
     prefix = os.path.join(work, "wineprefix")
     wine_env = make_prefix(prefix, disc)
     launches = register_recorder(source, work, wine_env)
-    if os.path.exists(launches):
-        os.remove(launches)
     lines = open(os.path.join(disc, "autorun.inf"), encoding="ascii").read().splitlines()
     check(lines and lines[0].strip().lower() == "[autorun]", "autorun.inf: %r" % lines[:1])
     opens = [line.split("=", 1)[1].strip() for line in lines if line.lower().startswith("open=")]
