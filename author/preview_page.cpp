@@ -149,10 +149,14 @@ QByteArray PreviewHtml(const Preview& p)
     QString problems;
     for (const PreviewView& v : p.views)
         for (const Finding& f : v.findings)
-            if (f.severity != Severity::Note)
+            if (f.severity != Severity::Note) {
+                // "Slide 3: 03 Hills: Slide 3: JPEG error" says the slide once.
+                const QString lead = v.caption.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": ");
+                const QString message = f.message.startsWith(lead) ? f.message.mid(lead.size()) : f.message;
                 problems +=
                     QStringLiteral("<li class=\"%1\"><a href=\"#%2\">%3</a>: %4</li>\n")
-                        .arg(SeverityName(f.severity), Esc(v.id), Esc(Visible(v.caption)), Esc(Visible(f.message)));
+                        .arg(SeverityName(f.severity), Esc(v.id), Esc(Visible(v.caption)), Esc(Visible(message)));
+            }
     if (!problems.isEmpty())
         html += QStringLiteral("<ul class=\"findings\">\n%1</ul>\n").arg(problems);
     if (!p.discWide.empty()) {
