@@ -69,13 +69,7 @@ sed 's/$/\r/' "$here/autorun.inf" > "$out/autorun.inf"
 # The caption face and Liberation Sans Regular are inside the program; these
 # two the window names besides (Monotype Corsiva comes with office suites,
 # not with Windows), registered for the program alone.
-for face in 'Z003:style=Medium Italic' 'Liberation Sans:style=Bold'; do
-    file=$(fc-match -f '%{file}' "$face")
-    case "$(fc-match -f '%{family}' "$face")" in
-        "${face%%:*}"*) install -m 644 "$file" "$win/fonts/" ;;
-        *) echo "make-kit-windows: the face ${face%%:*} is not installed" >&2; exit 1 ;;
-    esac
-done
+bash "$root/tools/kit/copy-faces.sh" "$win/fonts" make-kit-windows
 
 # ---------------------------------------------------------------- licenses
 

@@ -104,13 +104,7 @@ printf '[Paths]\nPrefix = ..\nPlugins = plugins\n' > "$kit/bin/qt.conf"
 # The caption face and Liberation Sans Regular are built into the program;
 # these are the faces the window still takes from the host (its frame and menu
 # title, bold text in the text views).
-for face in 'Z003:style=Medium Italic' 'Liberation Sans:style=Bold'; do
-    file=$(fc-match -f '%{file}' "$face")
-    case "$(fc-match -f '%{family}' "$face")" in
-        "${face%%:*}"*) install -m 644 "$file" "$kit/fonts/" ;;
-        *) echo "make-kit: the face ${face%%:*} is not installed" >&2; exit 1 ;;
-    esac
-done
+bash "$root/tools/kit/copy-faces.sh" "$kit/fonts" make-kit
 
 # ---------------------------------------------------------------- licenses
 
